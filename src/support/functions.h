@@ -1,0 +1,120 @@
+// The console kit: escape sequences, short statement forms, and the handful of
+// console operations every screen of a console story needs.
+//
+// All output goes to standard output unbuffered, so whatever a screen writes is
+// visible before the next key is read. All input comes from one buffer over
+// standard input, so keys and lines typed ahead are never lost or reordered.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// ---- Escape sequences ---------------------------------------------------------
+// Plain literals outside the namespace, so they join neighbouring literals into one
+// ("\033[1m" "# Title" "\033[0m").
+
+#define CLEAR "\033[2J\033[0;0H"  // clear the screen, cursor to the top-left cell
+#define LLINE "\033[1A"           // cursor up one line
+#define NLINE "\033[1B"           // cursor down one line
+#define COLOR "\033[0m"           // reset all attributes and colours
+#define BOLD "\033[1m"
+#define NBOLD "\033[22m"
+#define UNDLI "\033[4m"
+#define NUNDLI "\033[24m"
+
+#define FBLACK "\033[30m"
+#define FRED "\033[31m"
+#define FGREEN "\033[32m"
+#define FYELLOW "\033[33m"
+#define FBLUE "\033[34m"
+#define FMAGENTA "\033[35m"
+#define FCYAN "\033[36m"
+#define FWHITE "\033[37m"
+#define FDEFAULT "\033[39m"
+
+#define BBLACK "\033[40m"
+#define BRED "\033[41m"
+#define BGREEN "\033[42m"
+#define BYELLOW "\033[43m"
+#define BBLUE "\033[44m"
+#define BMAGENTA "\033[45m"
+#define BCYAN "\033[46m"
+#define BWHITE "\033[47m"
+#define BDEFAULT "\033[49m"
+
+// ---- Statement forms ----------------------------------------------------------
+// Each expands to a whole statement, terminator included. SHOW is a plain
+// slowOutput call: scene files bring namespace Game into scope.
+
+#define WAIT Game::waitKey();
+#define SLEP(x) Game::sleepFor(x);
+#define SHOW(x) slowOutput(x, 20, true);
+#define PRNT(x) Game::print(x);
+
+namespace Game {
+
+// Clear only, no cursor move. Internal linkage: each file has its own copy.
+const char screenClear[] = "\033[2J";
+
+// The key code every Enter arrives as, whether the terminal sent CR, LF or both.
+constexpr int ENTER = 0x0D;
+
+// ---- Console set-up -----------------------------------------------------------
+
+// Switches the console to UTF-8 and to key mode (no echo, no line buffering).
+// The original mode comes back on every way out: return from main, exit, the
+// terminating signals and a suspend. Calling it again does nothing.
+void prepareConsole();
+
+// Puts the console back as it was found. Harmless when already restored.
+void restoreConsole();
+
+// Asks the console to interpret VT sequences (processed output and VT
+// processing bits). Terminals that always do so need nothing.
+void enableANSI();
+
+// ---- Terminal control (written at once) ---------------------------------------
+
+void moveCursor(short x, short y);    // "\033[y;xH": row first, then column
+void editTitle(const std::string& s);  // window title, "\033]0;" s BEL
+void editWinLength(int x);             // 80 or 132 columns; other widths write nothing
+
+// ---- Output -------------------------------------------------------------------
+
+// Writes the bytes at once. A closed output ends the game quietly (exit code 0).
+void print(std::string_view text);
+
+// Writes s one byte at a time, pausing sleepTime ms after each byte. After each
+// byte one waiting key is taken: space or Enter hurries the rest of the text,
+// any other key is dropped. Keys that come in during the last pause stay waiting.
+// With canSkip false no key is taken and the whole text is paced.
+void slowOutput(const std::string& s, unsigned sleepTime, bool canSkip);
+
+// ---- Input --------------------------------------------------------------------
+
+// One choice: shows the first letter of items as the default, replaces it in
+// place (backspace, letter) on each key that is an option, returns on Enter.
+// Stores the answer in `to` and returns it; an empty items returns 0 at once.
+char selector(char& to, const std::string& items);
+
+// True when a key can be read without waiting.
+bool keyPressed();
+
+// Waits for one key and returns its byte; any Enter comes back as ENTER.
+// When input has ended, the game ends quietly (exit code 0).
+int readKey();
+
+// Waits for one key and drops it.
+void waitKey();
+
+// Reads one line without its line end. On a terminal the typed text is echoed
+// and can be edited (Backspace, Ctrl-U). Once input has ended every call yields an empty line; a last line without a
+// line end still counts. Lines are held to MAX_LINE bytes, the rest dropped.
+std::string readLine();
+constexpr std::size_t MAX_LINE = 4096;
+
+// ---- Time ---------------------------------------------------------------------
+
+void sleepFor(unsigned milliseconds);
+
+}  // namespace Game
