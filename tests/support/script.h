@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "visible.h"
+
 namespace Script {
 
 using Millis = std::chrono::milliseconds;
@@ -40,9 +42,3 @@ int prepareCalls();
 int restoreCalls();
 
 }  // namespace Script
-
-// Escapes control bytes (\x1b, \b, \n …) so a failing comparison is readable.
-std::string visible(std::string_view bytes);
-
-// Compares two byte strings, showing both with their escapes made visible.
-#define EXPECT_BYTES(expected, actual) EXPECT_EQ(visible(expected), visible(actual))

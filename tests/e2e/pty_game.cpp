@@ -1,0 +1,335 @@
+#include "e2e/pty_game.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <stdexcept>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// One event from the job shell.
+struct Report {
+    char kind;  // 'P' the program's pid, 'S' stopped by a signal, 'X' exited with a wait status
+    int value;
+};
+
+void check(bool ok, const char* what) {
+    if (!ok) throw std::runtime_error(std::string(what) + ": " + std::strerror(errno));
+}
+
+int remainingMillis(Clock::time_point until) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now());
+    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+}
+
+void writeAll(int fd, const void* data, std::size_t size) {
+    const char* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t written = write(fd, bytes, size);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return;
+        bytes += written;
+        size -= static_cast<std::size_t>(written);
+    }
+}
+
+void report(int fd, char kind, int value) {
+    const Report event{kind, value};
+    writeAll(fd, &event, sizeof event);
+}
+
+// In a child that is about to exec: a clean slate of signals.
+void defaultSignals() {
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    for (int number = 1; number < NSIG; ++number) signal(number, SIG_DFL);
+}
+
+[[noreturn]] void execProgram(const Launch& launch, char* const argv[]) {
+    defaultSignals();
+    for (const int number : launch.ignoredSignals) signal(number, SIG_IGN);
+    const rlimit noCore{0, 0};  // crash-signal tests need no core files
+    setrlimit(RLIMIT_CORE, &noCore);
+    execv(launch.program.c_str(), argv);
+    _exit(127);
+}
+
+// What a shell does for one foreground job: its own process group, the
+// terminal handed to it, stops reported and continued on request.
+[[noreturn]] void runJobShell(const Launch& launch, char* const argv[], int reports, int commands) {
+    signal(SIGTTOU, SIG_IGN);
+    signal(SIGTTIN, SIG_IGN);
+    signal(SIGTSTP, SIG_IGN);
+    const pid_t job = fork();
+    if (job == 0) {
+        // Both sides set the group and the foreground, so neither can race the other.
+        setpgid(0, 0);
+        tcsetpgrp(STDIN_FILENO, getpid());
+        execProgram(launch, argv);
+    }
+    setpgid(job, job);
+    tcsetpgrp(STDIN_FILENO, job);
+    report(reports, 'P', job);
+    for (;;) {
+        int status = 0;
+        if (waitpid(job, &status, WUNTRACED) == -1) {
+            if (errno == EINTR) continue;
+            _exit(1);
+        }
+        if (WIFSTOPPED(status)) {
+            tcsetpgrp(STDIN_FILENO, getpgrp());
+            report(reports, 'S', WSTOPSIG(status));
+            char command = 0;
+            while (read(commands, &command, 1) == -1 && errno == EINTR) {
+            }
+            tcsetpgrp(STDIN_FILENO, job);
+            kill(-job, SIGCONT);
+            continue;
+        }
+        report(reports, 'X', status);
+        _exit(0);
+    }
+}
+
+void makePipe(int ends[2]) { check(pipe2(ends, O_CLOEXEC) == 0, "pipe2"); }
+
+}  // namespace
+
+PtyGame::PtyGame(const Launch& launch) {
+    winsize size{};
+    size.ws_row = launch.rows;
+    size.ws_col = launch.columns;
+    check(openpty(&master_, &slave_, nullptr, nullptr, &size) == 0, "openpty");
+    fcntl(master_, F_SETFD, FD_CLOEXEC);
+    fcntl(slave_, F_SETFD, FD_CLOEXEC);
+    check(tcgetattr(slave_, &startMode_) == 0, "tcgetattr");
+
+    int input[2] = {-1, -1};
+    int output[2] = {-1, -1};
+    int reports[2] = {-1, -1};
+    int commands[2] = {-1, -1};
+    if (launch.pipedInput) makePipe(input);
+    if (launch.pipedOutput) makePipe(output);
+    if (launch.asJob) {
+        makePipe(reports);
+        makePipe(commands);
+    }
+
+    std::vector<std::string> words{launch.program};
+    words.insert(words.end(), launch.args.begin(), launch.args.end());
+    std::vector<char*> argv;
+    for (auto& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+
+    child_ = fork();
+    check(child_ != -1, "fork");
+    if (child_ == 0) {
+        setsid();
+        ioctl(slave_, TIOCSCTTY, 0);
+        dup2(launch.pipedInput ? input[0] : slave_, STDIN_FILENO);
+        dup2(launch.pipedOutput ? output[1] : slave_, STDOUT_FILENO);
+        dup2(slave_, STDERR_FILENO);
+        if (launch.asJob) runJobShell(launch, argv.data(), reports[1], commands[0]);
+        execProgram(launch, argv.data());
+    }
+
+    program_ = child_;
+    if (launch.pipedInput) {
+        close(input[0]);
+        inputPipe_ = input[1];
+    }
+    if (launch.pipedOutput) {
+        close(output[1]);
+        outputPipe_ = output[0];
+    }
+    if (launch.asJob) {
+        close(reports[1]);
+        close(commands[0]);
+        reports_ = reports[0];
+        commands_ = commands[1];
+        Report first{};
+        check(read(reports_, &first, sizeof first) == sizeof first && first.kind == 'P',
+              "job shell start");
+        program_ = first.value;
+    }
+}
+
+PtyGame::~PtyGame() {
+    if (!reaped_) {
+        kill(program_, SIGKILL);
+        if (child_ != program_) kill(child_, SIGKILL);
+    }
+    waitpid(child_, nullptr, 0);
+    for (const int fd : {master_, slave_, inputPipe_, outputPipe_, reports_, commands_})
+        if (fd != -1) close(fd);
+}
+
+void PtyGame::send(std::string_view keys) {
+    writeAll(inputPipe_ != -1 ? inputPipe_ : master_, keys.data(), keys.size());
+}
+
+bool PtyGame::readSome(Clock::time_point until) {
+    const int from = outputPipe_ != -1 ? outputPipe_ : master_;
+    pollfd watch{from, POLLIN, 0};
+    const int ready = poll(&watch, 1, remainingMillis(until));
+    if (ready <= 0) return false;
+    char chunk[4096];
+    const ssize_t count = read(from, chunk, sizeof chunk);
+    if (count <= 0) return false;
+    transcript_.append(chunk, static_cast<std::size_t>(count));
+    return true;
+}
+
+bool PtyGame::expect(std::string_view pattern, std::chrono::milliseconds timeout) {
+    const auto until = Clock::now() + timeout;
+    for (;;) {
+        const auto found = transcript_.find(pattern, cursor_);
+        if (found != std::string::npos) {
+            cursor_ = found + pattern.size();
+            return true;
+        }
+        if (Clock::now() >= until || !readSome(until)) return false;
+    }
+}
+
+bool PtyGame::hurryTo(std::string_view pattern, std::chrono::milliseconds timeout) {
+    const auto until = Clock::now() + timeout;
+    const std::size_t seen = transcript_.size();
+    while (transcript_.size() == seen)
+        if (!readSome(until)) return false;
+    if (transcript_.find(pattern, cursor_) == std::string::npos) send(" ");
+    return expect(pattern, std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()));
+}
+
+std::optional<int> PtyGame::reportedExit(Clock::time_point until) {
+    for (;;) {
+        pollfd watch[2] = {{reports_, POLLIN, 0}, {outputPipe_ != -1 ? outputPipe_ : master_, POLLIN, 0}};
+        if (poll(watch, 2, remainingMillis(until)) <= 0) return std::nullopt;
+        if (watch[1].revents & POLLIN) readSome(Clock::now());
+        if (!(watch[0].revents & (POLLIN | POLLHUP))) continue;
+        Report event{};
+        if (read(reports_, &event, sizeof event) != sizeof event) return std::nullopt;
+        if (event.kind == 'X') return event.value;
+    }
+}
+
+std::optional<int> PtyGame::waitExit(std::chrono::milliseconds timeout) {
+    const auto until = Clock::now() + timeout;
+    std::optional<int> status;
+    if (reports_ != -1) {
+        status = reportedExit(until);
+    } else {
+        // Keep reading, so a program writing its last words never blocks on us.
+        for (;;) {
+            int raw = 0;
+            if (waitpid(child_, &raw, WNOHANG) == child_) {
+                status = raw;
+                break;
+            }
+            if (Clock::now() >= until) break;
+            readSome(std::min(until, Clock::now() + 20ms));
+        }
+    }
+    if (!status) return std::nullopt;
+    reaped_ = true;
+    while (readSome(Clock::now())) {
+    }
+    return status;
+}
+
+bool PtyGame::waitStopped(std::chrono::milliseconds timeout) {
+    const auto until = Clock::now() + timeout;
+    for (;;) {
+        pollfd watch[2] = {{reports_, POLLIN, 0}, {master_, POLLIN, 0}};
+        if (poll(watch, 2, remainingMillis(until)) <= 0) return false;
+        if (watch[1].revents & POLLIN) readSome(Clock::now());
+        if (!(watch[0].revents & POLLIN)) continue;
+        Report event{};
+        if (read(reports_, &event, sizeof event) != sizeof event) return false;
+        if (event.kind == 'S') return true;
+        if (event.kind == 'X') return false;
+    }
+}
+
+void PtyGame::resume() { writeAll(commands_, "c", 1); }
+
+void PtyGame::signal(int number) { kill(program_, number); }
+
+void PtyGame::closeInput() {
+    close(inputPipe_);
+    inputPipe_ = -1;
+}
+
+void PtyGame::closeOutput() {
+    close(outputPipe_);
+    outputPipe_ = -1;
+}
+
+termios PtyGame::mode() const {
+    termios now{};
+    tcgetattr(slave_, &now);
+    return now;
+}
+
+bool PtyGame::waitForMode(bool (*test)(const termios&), std::chrono::milliseconds timeout) {
+    const auto until = Clock::now() + timeout;
+    while (!test(mode())) {
+        if (Clock::now() >= until) return false;
+        readSome(std::min(until, Clock::now() + 10ms));
+    }
+    return true;
+}
+
+Launch launchOf(std::string program, std::vector<std::string> args) {
+    Launch launch;
+    launch.program = std::move(program);
+    launch.args = std::move(args);
+    return launch;
+}
+
+bool exitedWith(std::optional<int> status, int code) {
+    return status && WIFEXITED(*status) && WEXITSTATUS(*status) == code;
+}
+
+bool killedBy(std::optional<int> status, int number) {
+    return status && WIFSIGNALED(*status) && WTERMSIG(*status) == number;
+}
+
+std::string asOnTerminal(std::string_view bytes) {
+    std::string shown;
+    for (const char c : bytes) {
+        if (c == '\n') shown += '\r';
+        shown += c;
+    }
+    return shown;
+}
+
+bool sameMode(const termios& a, const termios& b) {
+    return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
+           a.c_lflag == b.c_lflag && std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
+}
+
+bool inKeyMode(const termios& mode) {
+    return (mode.c_lflag & (ICANON | ECHO | ECHONL | IEXTEN)) == 0 && (mode.c_iflag & IXON) == 0 &&
+           (mode.c_lflag & ISIG) != 0 && mode.c_cc[VMIN] == 1 && mode.c_cc[VTIME] == 0;
+}
+
+std::string describeMode(const termios& mode) {
+    char text[160];
+    std::snprintf(text, sizeof text, "iflag %#o oflag %#o cflag %#o lflag %#o vmin %d vtime %d",
+                  mode.c_iflag, mode.c_oflag, mode.c_cflag, mode.c_lflag, mode.c_cc[VMIN],
+                  mode.c_cc[VTIME]);
+    return text;
+}

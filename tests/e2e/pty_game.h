@@ -1,0 +1,106 @@
+// Drives a real program in a pseudo-terminal, as a player at a terminal would:
+// send keys, wait for bytes to appear (with a timeout, never a fixed sleep),
+// read the exit status and the terminal's mode before and after.
+#pragma once
+
+#include <sys/types.h>
+#include <termios.h>
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "visible.h"
+
+using namespace std::chrono_literals;
+
+// How a program is started.
+struct Launch {
+    std::string program;              // path of the binary
+    std::vector<std::string> args;    // its arguments
+    bool pipedInput = false;          // standard input is a pipe the test writes, not the terminal
+    bool pipedOutput = false;         // standard output is a pipe the test reads, not the terminal
+    bool asJob = false;               // a foreground job under a small shell, so Ctrl-Z can stop it
+    std::vector<int> ignoredSignals;  // ignored before the program starts, as nohup does
+    unsigned short rows = 24;
+    unsigned short columns = 80;
+};
+
+class PtyGame {
+  public:
+    explicit PtyGame(const Launch& launch);
+    ~PtyGame();
+    PtyGame(const PtyGame&) = delete;
+    PtyGame& operator=(const PtyGame&) = delete;
+
+    // Keys: written to the terminal, or to the input pipe with pipedInput.
+    void send(std::string_view keys);
+
+    // Waits until pattern appears after the previous match; true when it did.
+    bool expect(std::string_view pattern, std::chrono::milliseconds timeout = 5s);
+
+    // As expect, but presses space once, as soon as paced text is trickling in,
+    // the way a player hurries one text. Exactly one space per call: a stray one
+    // would answer the next "press any key".
+    bool hurryTo(std::string_view pattern, std::chrono::milliseconds timeout = 30s);
+
+    // Waits for the program to end, reading its output meanwhile; the wait
+    // status, or nothing on timeout.
+    std::optional<int> waitExit(std::chrono::milliseconds timeout = 5s);
+
+    // With asJob: waits until the program is stopped, then continues it in the
+    // foreground, as a shell's fg does.
+    bool waitStopped(std::chrono::milliseconds timeout = 5s);
+    void resume();
+
+    void signal(int number);  // sends a signal to the program
+    void closeInput();        // with pipedInput: end of input
+    void closeOutput();       // with pipedOutput: the reader goes away
+
+    // Waits until the terminal's mode satisfies test (it changes asynchronously).
+    bool waitForMode(bool (*test)(const termios&), std::chrono::milliseconds timeout = 5s);
+
+    termios mode() const;                                   // the terminal's mode now
+    const termios& startMode() const { return startMode_; }  // before the program ran
+    const std::string& transcript() const { return transcript_; }
+    std::string sinceMatch() const { return transcript_.substr(cursor_); }
+    pid_t pid() const { return program_; }
+
+  private:
+    bool readSome(std::chrono::steady_clock::time_point until);  // false on timeout or EOF
+    std::optional<int> reportedExit(std::chrono::steady_clock::time_point until);
+
+    int master_ = -1;       // our side of the terminal
+    int slave_ = -1;        // kept open so the terminal and its mode outlive the program
+    int inputPipe_ = -1;    // write end, with pipedInput
+    int outputPipe_ = -1;   // read end, with pipedOutput
+    int reports_ = -1;      // from the job shell: its events
+    int commands_ = -1;     // to the job shell: continue
+    pid_t child_ = -1;      // the process we forked (the shell, with asJob)
+    pid_t program_ = -1;    // the program itself
+    bool reaped_ = false;   // its exit status has been collected
+    termios startMode_{};   // the terminal's mode before the program ran
+    std::string transcript_;  // every byte the program wrote so far
+    std::size_t cursor_ = 0;  // where the next expect starts looking
+};
+
+// The launch of program with args, everything else as a player starts it.
+Launch launchOf(std::string program, std::vector<std::string> args = {});
+
+// Wait statuses: a normal exit with this code, or the end by this signal.
+bool exitedWith(std::optional<int> status, int code);
+bool killedBy(std::optional<int> status, int number);
+
+// The same bytes as a terminal delivers them: output processing turns each
+// line feed into CR LF.
+std::string asOnTerminal(std::string_view bytes);
+
+// Equal in every flag and control character.
+bool sameMode(const termios& a, const termios& b);
+
+// Key mode: no canonical input or echo, no flow control, signals kept.
+bool inKeyMode(const termios& mode);
+
+std::string describeMode(const termios& mode);

@@ -1,0 +1,122 @@
+// The terminal comes back as the player left it, however the game ends; and
+// the game ends cleanly when its input or its output goes away.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include "e2e/pty_game.h"
+
+namespace {
+
+Launch game() { return launchOf(HUANGLANG_BINARY); }
+
+#define EXPECT_MODE_RESTORED(play) \
+    EXPECT_TRUE(sameMode((play).startMode(), (play).mode())) \
+        << "before: " << describeMode((play).startMode()) << "\nafter:  " << describeMode((play).mode())
+
+TEST(KeyMode, IsOnWhileTheMenuWaits) {
+    PtyGame play(game());
+    ASSERT_TRUE(play.expect("》a"));
+    ASSERT_TRUE(play.waitForMode(inKeyMode)) << describeMode(play.mode());
+    const termios keys = play.mode();
+    const termios start = play.startMode();
+    EXPECT_EQ(keys.c_oflag, start.c_oflag);  // output processing untouched
+    EXPECT_EQ(keys.c_iflag, start.c_iflag & ~tcflag_t{IXON});  // nothing else cleared
+    EXPECT_EQ(keys.c_lflag, start.c_lflag & ~tcflag_t{ICANON | ECHO | ECHONL | IEXTEN});
+    play.send("c\r");
+    EXPECT_TRUE(exitedWith(play.waitExit(), 0));
+    EXPECT_MODE_RESTORED(play);
+}
+
+TEST(Restore, AfterEveryWayOut) {
+    struct Way {
+        const char* name;
+        const char* keys;   // typed at the menu, or nullptr
+        int signal;         // sent at the menu, or 0
+        int killedWith;     // the signal the exit status names, or 0 for exit code 0
+    };
+    const Way ways[] = {
+        {"choice C", "c\r", 0, 0},         {"Ctrl-C", "\x03", 0, SIGINT},
+        {"Ctrl-\\", "\x1c", 0, SIGQUIT},   {"SIGTERM", nullptr, SIGTERM, SIGTERM},
+        {"SIGHUP", nullptr, SIGHUP, SIGHUP}, {"SIGSEGV", nullptr, SIGSEGV, SIGSEGV},
+        {"SIGABRT", nullptr, SIGABRT, SIGABRT},
+    };
+    for (const Way& way : ways) {
+        SCOPED_TRACE(way.name);
+        PtyGame play(game());
+        ASSERT_TRUE(play.expect("》a"));
+        ASSERT_TRUE(play.waitForMode(inKeyMode));
+        if (way.keys) play.send(way.keys);
+        if (way.signal) play.signal(way.signal);
+        const auto status = play.waitExit();
+        if (way.killedWith)
+            EXPECT_TRUE(killedBy(status, way.killedWith)) << (status ? *status : -1);
+        else
+            EXPECT_TRUE(exitedWith(status, 0));
+        EXPECT_MODE_RESTORED(play);
+    }
+}
+
+TEST(Restore, ASignalIgnoredAtStartStaysIgnored) {
+    Launch launch = game();
+    launch.ignoredSignals = {SIGTERM};
+    PtyGame play(launch);
+    ASSERT_TRUE(play.expect("》a"));
+    play.signal(SIGTERM);
+    play.send("b");
+    EXPECT_TRUE(play.expect("\bb")) << "the game died of an ignored signal";
+    play.send("c\r");
+    EXPECT_TRUE(exitedWith(play.waitExit(), 0));
+    EXPECT_MODE_RESTORED(play);
+}
+
+TEST(Suspend, CtrlZRestoresTheModeAndContinuingBringsKeyModeBack) {
+    Launch launch = game();
+    launch.asJob = true;
+    PtyGame play(launch);
+    ASSERT_TRUE(play.expect("》a"));
+    ASSERT_TRUE(play.waitForMode(inKeyMode));
+
+    play.send("\x1a");
+    ASSERT_TRUE(play.waitStopped());
+    EXPECT_MODE_RESTORED(play);
+
+    play.resume();
+    EXPECT_TRUE(play.waitForMode(inKeyMode)) << describeMode(play.mode());
+    play.send("b");  // keys still work and are not echoed by the terminal
+    ASSERT_TRUE(play.expect("\bb"));
+    EXPECT_EQ(play.sinceMatch(), "");
+
+    play.signal(SIGSTOP);  // stopped from outside: nothing could be restored
+    ASSERT_TRUE(play.waitStopped());
+    play.resume();
+    EXPECT_TRUE(play.waitForMode(inKeyMode)) << describeMode(play.mode());
+
+    play.send("c\r");
+    EXPECT_TRUE(exitedWith(play.waitExit(), 0));
+    EXPECT_MODE_RESTORED(play);
+}
+
+TEST(ClosedInput, EndsTheGameAtOnceWithCodeZero) {
+    Launch launch = game();
+    launch.pipedInput = true;
+    PtyGame play(launch);
+    ASSERT_TRUE(play.expect("》a"));
+    play.send("b");
+    play.closeInput();
+    EXPECT_TRUE(exitedWith(play.waitExit(2s), 0));
+    EXPECT_EQ(play.sinceMatch(), "\bb");
+    EXPECT_MODE_RESTORED(play);
+}
+
+TEST(ClosedOutput, EndsTheGameQuietlyWithCodeZero) {
+    Launch launch = game();
+    launch.pipedOutput = true;
+    PtyGame play(launch);
+    ASSERT_TRUE(play.expect("》a"));
+    play.closeOutput();
+    play.send("b");  // its echo meets a closed pipe
+    EXPECT_TRUE(exitedWith(play.waitExit(2s), 0));
+    EXPECT_MODE_RESTORED(play);
+}
+
+}  // namespace
