@@ -7,8 +7,9 @@
 // queued into a line nobody typed, and its erase knows nothing of wide text.
 #include <optional>
 
+#include "support/input.h"
+
 #include "support/functions.h"
-#include "support/platform.h"
 
 namespace Game {
 namespace {
@@ -157,6 +158,17 @@ int readKey() {
 }
 
 void waitKey() { readKey(); }
+
+// ---- Pauses -------------------------------------------------------------------
+
+void pauseUnlessHurried(Platform::Clock::time_point deadline) {
+    while (!byteWaiting()) {
+        if (!Platform::waitInputUntil(deadline)) return;  // the deadline came first
+        if (!byteWaiting()) return Platform::sleepUntil(deadline);  // input has ended
+    }
+    const char next = input.bytes[input.next];
+    if (next != ' ' && next != '\r' && next != '\n') Platform::sleepUntil(deadline);
+}
 
 // ---- Lines --------------------------------------------------------------------
 

@@ -33,6 +33,10 @@ bool inputIsTerminal();
 // True when readInput would return at once: bytes are waiting, or input has ended.
 bool inputReady();
 
+// Waits until readInput would return at once, or until the deadline has passed.
+// True when input is ready (or has ended), false at the deadline.
+bool waitInputUntil(Clock::time_point deadline);
+
 // Waits for input and stores up to size bytes. Returns how many; 0 means the
 // input has ended (closed, hung up or failed) and will not come back.
 std::size_t readInput(char* buffer, std::size_t size);

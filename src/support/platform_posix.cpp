@@ -171,6 +171,21 @@ bool inputReady() {
     return ready > 0;
 }
 
+bool waitInputUntil(Clock::time_point deadline) {
+    if (inputEnded) return true;
+    for (;;) {
+        const auto left = deadline - Clock::now();
+        if (left <= Clock::duration::zero()) return false;
+        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(left);
+        const timespec timeout{static_cast<time_t>(seconds.count()),
+                               static_cast<long>((left - seconds).count())};
+        pollfd watch{STDIN_FILENO, POLLIN, 0};
+        const int ready = ppoll(&watch, 1, &timeout, nullptr);
+        if (ready > 0 || (ready == -1 && errno != EINTR)) return true;
+        if (ready == 0) return false;
+    }
+}
+
 std::size_t readInput(char* buffer, std::size_t size) {
     while (!inputEnded) {
         const ssize_t count = read(STDIN_FILENO, buffer, size);

@@ -60,6 +60,21 @@ std::size_t readConsoleKey(char* out) {
     return bytes > 0 ? static_cast<std::size_t>(bytes) : 0;
 }
 
+// Arms the pause timer for the deadline; false when there is no timer to arm.
+bool armTimer(Clock::time_point deadline) {
+    if (timer == nullptr) {
+        timer = CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION,
+                                       TIMER_ALL_ACCESS);
+        // Windows before 10 (1803) has no high-resolution timer.
+        if (timer == nullptr) timer = CreateWaitableTimerW(nullptr, TRUE, nullptr);
+    }
+    // Negative due times are relative, in 100 ns units.
+    const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - Clock::now());
+    LARGE_INTEGER due;
+    due.QuadPart = left.count() > 100 ? -left.count() / 100 : -1;
+    return timer != nullptr && SetWaitableTimer(timer, &due, 0, nullptr, nullptr, FALSE);
+}
+
 }  // namespace
 
 // ---- Console mode -------------------------------------------------------------
@@ -109,6 +124,27 @@ bool inputReady() {
     return available > 0;
 }
 
+// A console signals its input handle for every event, key releases and focus
+// changes too; those are taken out of the way so the wait does not spin.
+bool waitInputUntil(Clock::time_point deadline) {
+    if (inputReady()) return true;
+    const HANDLE input = inputHandle();
+    if (!inputIsTerminal() || !armTimer(deadline)) {
+        sleepUntil(deadline);
+        return inputReady();
+    }
+    const HANDLE both[2] = {input, timer};
+    while (WaitForMultipleObjects(2, both, FALSE, INFINITE) == WAIT_OBJECT_0) {
+        if (_kbhit()) return true;
+        INPUT_RECORD record;
+        DWORD count = 0;
+        if (PeekConsoleInputW(input, &record, 1, &count) && count == 1 &&
+            !(record.EventType == KEY_EVENT && record.Event.KeyEvent.bKeyDown))
+            ReadConsoleInputW(input, &record, 1, &count);
+    }
+    return inputReady();
+}
+
 std::size_t readInput(char* buffer, std::size_t size) {
     if (inputIsTerminal() && pendingCount == 0) pendingCount = readConsoleKey(pendingKey);
     if (pendingCount > 0) {
@@ -146,22 +182,12 @@ bool writeOutput(const char* data, std::size_t size) {
 Clock::time_point now() { return Clock::now(); }
 
 void sleepUntil(Clock::time_point deadline) {
-    if (timer == nullptr) {
-        timer = CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION,
-                                       TIMER_ALL_ACCESS);
-        // Windows before 10 (1803) has no high-resolution timer.
-        if (timer == nullptr) timer = CreateWaitableTimerW(nullptr, TRUE, nullptr);
-    }
-    for (auto left = deadline - Clock::now(); left.count() > 0; left = deadline - Clock::now()) {
-        // Negative due times are relative, in 100 ns units.
-        LARGE_INTEGER due;
-        due.QuadPart = -std::chrono::duration_cast<std::chrono::nanoseconds>(left).count() / 100;
-        if (due.QuadPart == 0) due.QuadPart = -1;
-        if (timer == nullptr || !SetWaitableTimer(timer, &due, 0, nullptr, nullptr, FALSE)) {
-            Sleep(static_cast<DWORD>(
-                std::chrono::duration_cast<std::chrono::milliseconds>(left).count() + 1));
-        } else {
+    while (Clock::now() < deadline) {
+        if (armTimer(deadline)) {
             WaitForSingleObject(timer, INFINITE);
+        } else {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+            Sleep(static_cast<DWORD>(left.count() + 1));
         }
     }
 }

@@ -283,6 +283,8 @@ termios PtyGame::mode() const {
     return now;
 }
 
+void PtyGame::setMode(const termios& mode) { tcsetattr(slave_, TCSANOW, &mode); }
+
 bool PtyGame::waitForMode(bool (*test)(const termios&), std::chrono::milliseconds timeout) {
     const auto until = Clock::now() + timeout;
     while (!test(mode())) {

@@ -63,6 +63,7 @@ class PtyGame {
     bool waitForMode(bool (*test)(const termios&), std::chrono::milliseconds timeout = 5s);
 
     termios mode() const;                                   // the terminal's mode now
+    void setMode(const termios& mode);                      // as a shell does for itself
     const termios& startMode() const { return startMode_; }  // before the program ran
     const std::string& transcript() const { return transcript_; }
     std::string sinceMatch() const { return transcript_.substr(cursor_); }

@@ -86,8 +86,9 @@ TEST(Suspend, CtrlZRestoresTheModeAndContinuingBringsKeyModeBack) {
     ASSERT_TRUE(play.expect("\bb"));
     EXPECT_EQ(play.sinceMatch(), "");
 
-    play.signal(SIGSTOP);  // stopped from outside: nothing could be restored
+    play.signal(SIGSTOP);  // stopped from outside: the game gets no say
     ASSERT_TRUE(play.waitStopped());
+    play.setMode(play.startMode());  // the shell takes the terminal back in its own mode
     play.resume();
     EXPECT_TRUE(play.waitForMode(inKeyMode)) << describeMode(play.mode());
 

@@ -95,21 +95,36 @@ TEST_F(Kit, SpaceOrEnterHurriesTheRestOfOneText) {
         Script::reset();
         Script::typeAt(Millis(30), hurry);
         slowOutput("abcdef", 20, true);
-        // The key arrives during the pause after b and is taken after c.
-        EXPECT_EQ(moments(), (std::vector<long>{0, 20, 40, 40, 40, 40})) << visible(hurry);
+        // The key ends the pause after b at once; it is taken after c, and the
+        // rest follows in one write.
+        EXPECT_EQ(moments(), (std::vector<long>{0, 20, 30, 30})) << visible(hurry);
+        EXPECT_BYTES("def", Script::writes().back().bytes);
         EXPECT_FALSE(keyPressed());
 
         slowOutput("xy", 20, true);  // the next text is paced again
-        EXPECT_EQ(Script::now(), Millis(80));
+        EXPECT_EQ(Script::now(), Millis(70));
     }
+}
+
+TEST_F(Kit, OtherKeysWaitOutThePauseAndAreDropped) {
+    Script::typeAt(Millis(30), "x");
+    slowOutput("abcd", 20, true);
+    EXPECT_EQ(moments(), (std::vector<long>{0, 20, 40, 60}));
+    EXPECT_FALSE(keyPressed());
 }
 
 TEST_F(Kit, SlowOutputTakesAtMostOneKeyPerByte) {
     Script::type("pq rs");
     slowOutput("abcdef", 20, true);
-    // p after a, q after b, space after c: no pause from there on; r after d, s after e.
-    EXPECT_EQ(moments(), (std::vector<long>{0, 20, 40, 40, 40, 40}));
+    // p after a, q after b; the waiting space cuts that pause short and is taken
+    // after c; the rest at once, r and s dropped with it.
+    EXPECT_EQ(moments(), (std::vector<long>{0, 20, 20, 20}));
     EXPECT_FALSE(keyPressed());
+
+    Script::reset();
+    Script::type("pq uvwxyz");
+    slowOutput("abcdef", 20, true);
+    EXPECT_EQ(readKey(), 'x');  // three bytes were left after the hurry: u, v, w dropped
 
     Script::reset();
     Script::type("pqrstu");
@@ -121,7 +136,7 @@ TEST_F(Kit, SlowOutputTakesAtMostOneKeyPerByte) {
 TEST_F(Kit, AKeyDuringTheLastPauseWaitsForTheNextRead) {
     Script::typeAt(Millis(30), "\r");
     slowOutput("ab", 20, true);
-    EXPECT_EQ(Script::now(), Millis(40));
+    EXPECT_EQ(Script::now(), Millis(40));  // the last pause runs out even for Enter
     ASSERT_TRUE(keyPressed());
     char cell = 0;
     EXPECT_EQ(selector(cell, "ab"), 'a');  // that Enter confirms the default
@@ -145,6 +160,7 @@ TEST_F(Kit, WithoutSkipTheTextIsPacedAndKeysWait) {
     Script::type(" b");
     slowOutput("abc", 20, false);
     EXPECT_EQ(moments(), (std::vector<long>{0, 20, 40}));
+    EXPECT_EQ(Script::now(), Millis(60));
     EXPECT_EQ(readKey(), ' ');
     EXPECT_EQ(readKey(), 'b');
 }

@@ -91,6 +91,17 @@ bool inputReady() {
     return state.arrivals.front().at <= state.clock;
 }
 
+bool waitInputUntil(Clock::time_point deadline) {
+    if (inputReady()) return true;
+    const auto until = std::chrono::duration_cast<Script::Millis>(deadline.time_since_epoch());
+    if (!state.arrivals.empty() && state.arrivals.front().at <= until) {
+        state.clock = std::max(state.clock, state.arrivals.front().at);
+        return true;
+    }
+    state.clock = std::max(state.clock, until);
+    return false;
+}
+
 // A blocking read: the clock runs on to the next arrival. A script that runs
 // out of keys ends the input, as a finished recording does.
 std::size_t readInput(char* buffer, std::size_t size) {

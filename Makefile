@@ -1,0 +1,28 @@
+# The few things a player or a developer does, over the CMake presets.
+#   make play    install what is missing, build, and play
+#   make test    install what is missing, then every test: warnings as errors,
+#                the sanitizers, and the Windows cross build
+#   make bench   pacing figures on a pseudo-terminal (about 100 s)
+
+.PHONY: play test bench clean
+
+play:
+	@scripts/setup play
+	@cmake --preset release --log-level=ERROR >/dev/null
+	@cmake --build --preset release
+	@./build/release/src/huanglang
+
+test:
+	@scripts/setup test
+	cmake --workflow --preset ci
+	cmake --workflow --preset asan
+	cmake --workflow --preset windows
+
+bench:
+	@scripts/setup test
+	@cmake --preset ci --log-level=ERROR >/dev/null
+	@cmake --build --preset ci --target pacing_bench
+	@./build/ci/bench/pacing_bench
+
+clean:
+	rm -rf build

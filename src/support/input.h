@@ -1,0 +1,13 @@
+// The input buffer as the kit's paced writer needs it; scenes use functions.h.
+#pragma once
+
+#include "support/platform.h"
+
+namespace Game {
+
+// Pauses until the deadline. A space or Enter arriving meanwhile ends the pause
+// at once, unread, so the check after the next byte hurries the text without
+// the player waiting out the pause; any other key waits its turn.
+void pauseUnlessHurried(Platform::Clock::time_point deadline);
+
+}  // namespace Game
