@@ -133,10 +133,10 @@ void reportPacing(const char* self, std::size_t bytes, bool periods) {
             gaps.push_back(millis(arrivals[i] - arrivals[i - 1]));
         double sum = 0;
         for (const double gap : gaps) sum += gap;
-        std::printf("  %zu bytes: period between bytes mean %.3f ms, worst %.3f ms, least %.3f ms\n",
-                    bytes, sum / static_cast<double>(gaps.size()),
-                    *std::max_element(gaps.begin(), gaps.end()),
-                    *std::min_element(gaps.begin(), gaps.end()));
+        std::printf(
+            "  %zu bytes: period between bytes mean %.3f ms, worst %.3f ms, least %.3f ms\n", bytes,
+            sum / static_cast<double>(gaps.size()), *std::max_element(gaps.begin(), gaps.end()),
+            *std::min_element(gaps.begin(), gaps.end()));
     }
     std::printf("  %zu bytes: total %.3f ms against the ideal %.0f ms (%+.4f %%)\n", bytes,
                 wall / 1000.0, ideal, (wall / 1000.0 - ideal) / ideal * 100.0);
@@ -183,7 +183,8 @@ int main(int argc, char** argv) {
     }
     if (only.empty() || only == "hurry") reportHurry(argv[0], 10240);
     if (only.empty() || only == "waiting") reportWaiting(argv[0]);
-    std::printf("Targets: totals within 0.1 %%, hurry under 5 ms, CPU under 1 %% while pacing "
-                "and none while waiting.\n");
+    std::printf(
+        "Targets: totals within 0.1 %%, hurry under 5 ms, CPU under 1 %% while pacing "
+        "and none while waiting.\n");
     return 0;
 }

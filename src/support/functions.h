@@ -75,7 +75,7 @@ void enableANSI();
 
 // ---- Terminal control (written at once) ---------------------------------------
 
-void moveCursor(short x, short y);    // "\033[y;xH": row first, then column
+void moveCursor(short x, short y);     // "\033[y;xH": row first, then column
 void editTitle(const std::string& s);  // window title, "\033]0;" s BEL
 void editWinLength(int x);             // 80 or 132 columns; other widths write nothing
 
@@ -108,8 +108,9 @@ int readKey();
 void waitKey();
 
 // Reads one line without its line end. On a terminal the typed text is echoed
-// and can be edited (Backspace, Ctrl-U). Once input has ended every call yields an empty line; a last line without a
-// line end still counts. Lines are held to MAX_LINE bytes, the rest dropped.
+// and can be edited (Backspace, Ctrl-U). A last line without a line end still
+// counts; once input has ended, every call yields an empty line. Lines are held
+// to MAX_LINE bytes and the rest of a longer line is dropped.
 std::string readLine();
 constexpr std::size_t MAX_LINE = 4096;
 

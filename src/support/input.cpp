@@ -5,9 +5,9 @@
 // stays in key mode throughout: the line editor below echoes and edits itself,
 // because switching the kernel back to line mode would turn keys already
 // queued into a line nobody typed, and its erase knows nothing of wide text.
-#include <optional>
-
 #include "support/input.h"
+
+#include <optional>
 
 #include "support/functions.h"
 
@@ -17,7 +17,7 @@ namespace {
 // ---- The input buffer ---------------------------------------------------------
 
 struct InputBuffer {
-    std::string bytes;    // read from standard input, not yet taken
+    std::string bytes;     // read from standard input, not yet taken
     std::size_t next = 0;  // index of the next byte to take
     bool afterCR = false;  // the last byte taken was CR: an LF right after it is the same Enter
 };
@@ -163,7 +163,7 @@ void waitKey() { readKey(); }
 
 void pauseUnlessHurried(Platform::Clock::time_point deadline) {
     while (!byteWaiting()) {
-        if (!Platform::waitInputUntil(deadline)) return;  // the deadline came first
+        if (!Platform::waitInputUntil(deadline)) return;            // the deadline came first
         if (!byteWaiting()) return Platform::sleepUntil(deadline);  // input has ended
     }
     const char next = input.bytes[input.next];

@@ -20,11 +20,11 @@ namespace {
 
 // ---- Console state ------------------------------------------------------------
 
-termios savedMode{};                    // the terminal's mode as we found it
-termios keyMode{};                      // savedMode with line buffering and echo off
+termios savedMode{};                      // the terminal's mode as we found it
+termios keyMode{};                        // savedMode with line buffering and echo off
 volatile sig_atomic_t keyModeWanted = 0;  // we own the terminal: key mode while in the foreground
-bool prepared = false;                  // prepareConsole has run
-bool inputEnded = false;                // standard input has ended; it stays so
+bool prepared = false;                    // prepareConsole has run
+bool inputEnded = false;                  // standard input has ended; it stays so
 
 // Terminating signals: the mode is restored, then the signal is raised again
 // with its default action, so the exit status still names it.

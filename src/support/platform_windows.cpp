@@ -22,10 +22,10 @@ namespace {
 bool prepared = false;         // prepareConsole has run and restore has not
 UINT savedOutputCodePage = 0;  // the console's code pages as we found them
 UINT savedInputCodePage = 0;
-DWORD savedOutputMode = 0;     // the output mode as we found it
-bool haveOutputMode = false;   // standard output is a console and savedOutputMode is valid
-HANDLE timer = nullptr;        // for pauses; created on first use
-bool inputEnded = false;       // standard input has ended; it stays so
+DWORD savedOutputMode = 0;    // the output mode as we found it
+bool haveOutputMode = false;  // standard output is a console and savedOutputMode is valid
+HANDLE timer = nullptr;       // for pauses; created on first use
+bool inputEnded = false;      // standard input has ended; it stays so
 
 HANDLE inputHandle() { return GetStdHandle(STD_INPUT_HANDLE); }
 HANDLE outputHandle() { return GetStdHandle(STD_OUTPUT_HANDLE); }
@@ -186,7 +186,8 @@ void sleepUntil(Clock::time_point deadline) {
         if (armTimer(deadline)) {
             WaitForSingleObject(timer, INFINITE);
         } else {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
             Sleep(static_cast<DWORD>(left.count() + 1));
         }
     }

@@ -141,6 +141,7 @@ PtyGame::PtyGame(const Launch& launch) {
         dup2(launch.pipedInput ? input[0] : slave_, STDIN_FILENO);
         dup2(launch.pipedOutput ? output[1] : slave_, STDOUT_FILENO);
         dup2(slave_, STDERR_FILENO);
+        if (launch.noInput) close(STDIN_FILENO);
         if (launch.asJob) runJobShell(launch, argv.data(), reports[1], commands[0]);
         execProgram(launch, argv.data());
     }
@@ -210,12 +211,14 @@ bool PtyGame::hurryTo(std::string_view pattern, std::chrono::milliseconds timeou
     while (transcript_.size() == seen)
         if (!readSome(until)) return false;
     if (transcript_.find(pattern, cursor_) == std::string::npos) send(" ");
-    return expect(pattern, std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()));
+    return expect(pattern,
+                  std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()));
 }
 
 std::optional<int> PtyGame::reportedExit(Clock::time_point until) {
     for (;;) {
-        pollfd watch[2] = {{reports_, POLLIN, 0}, {outputPipe_ != -1 ? outputPipe_ : master_, POLLIN, 0}};
+        pollfd watch[2] = {{reports_, POLLIN, 0},
+                           {outputPipe_ != -1 ? outputPipe_ : master_, POLLIN, 0}};
         if (poll(watch, 2, remainingMillis(until)) <= 0) return std::nullopt;
         if (watch[1].revents & POLLIN) readSome(Clock::now());
         if (!(watch[0].revents & (POLLIN | POLLHUP))) continue;
@@ -275,6 +278,12 @@ void PtyGame::closeInput() {
 void PtyGame::closeOutput() {
     close(outputPipe_);
     outputPipe_ = -1;
+}
+
+void PtyGame::hangUp() {
+    close(master_);
+    close(slave_);
+    master_ = slave_ = -1;
 }
 
 termios PtyGame::mode() const {

@@ -22,6 +22,7 @@ struct Launch {
     std::vector<std::string> args;    // its arguments
     bool pipedInput = false;          // standard input is a pipe the test writes, not the terminal
     bool pipedOutput = false;         // standard output is a pipe the test reads, not the terminal
+    bool noInput = false;             // standard input is not open at all
     bool asJob = false;               // a foreground job under a small shell, so Ctrl-Z can stop it
     std::vector<int> ignoredSignals;  // ignored before the program starts, as nohup does
     unsigned short rows = 24;
@@ -58,12 +59,13 @@ class PtyGame {
     void signal(int number);  // sends a signal to the program
     void closeInput();        // with pipedInput: end of input
     void closeOutput();       // with pipedOutput: the reader goes away
+    void hangUp();            // the terminal goes away, as when its window is closed
 
     // Waits until the terminal's mode satisfies test (it changes asynchronously).
     bool waitForMode(bool (*test)(const termios&), std::chrono::milliseconds timeout = 5s);
 
-    termios mode() const;                                   // the terminal's mode now
-    void setMode(const termios& mode);                      // as a shell does for itself
+    termios mode() const;                                    // the terminal's mode now
+    void setMode(const termios& mode);                       // as a shell does for itself
     const termios& startMode() const { return startMode_; }  // before the program ran
     const std::string& transcript() const { return transcript_; }
     std::string sinceMatch() const { return transcript_.substr(cursor_); }
@@ -73,16 +75,16 @@ class PtyGame {
     bool readSome(std::chrono::steady_clock::time_point until);  // false on timeout or EOF
     std::optional<int> reportedExit(std::chrono::steady_clock::time_point until);
 
-    int master_ = -1;       // our side of the terminal
-    int slave_ = -1;        // kept open so the terminal and its mode outlive the program
-    int inputPipe_ = -1;    // write end, with pipedInput
-    int outputPipe_ = -1;   // read end, with pipedOutput
-    int reports_ = -1;      // from the job shell: its events
-    int commands_ = -1;     // to the job shell: continue
-    pid_t child_ = -1;      // the process we forked (the shell, with asJob)
-    pid_t program_ = -1;    // the program itself
-    bool reaped_ = false;   // its exit status has been collected
-    termios startMode_{};   // the terminal's mode before the program ran
+    int master_ = -1;         // our side of the terminal
+    int slave_ = -1;          // kept open so the terminal and its mode outlive the program
+    int inputPipe_ = -1;      // write end, with pipedInput
+    int outputPipe_ = -1;     // read end, with pipedOutput
+    int reports_ = -1;        // from the job shell: its events
+    int commands_ = -1;       // to the job shell: continue
+    pid_t child_ = -1;        // the process we forked (the shell, with asJob)
+    pid_t program_ = -1;      // the program itself
+    bool reaped_ = false;     // its exit status has been collected
+    termios startMode_{};     // the terminal's mode before the program ran
     std::string transcript_;  // every byte the program wrote so far
     std::size_t cursor_ = 0;  // where the next expect starts looking
 };

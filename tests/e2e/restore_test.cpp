@@ -9,9 +9,10 @@ namespace {
 
 Launch game() { return launchOf(HUANGLANG_BINARY); }
 
-#define EXPECT_MODE_RESTORED(play) \
+#define EXPECT_MODE_RESTORED(play)                           \
     EXPECT_TRUE(sameMode((play).startMode(), (play).mode())) \
-        << "before: " << describeMode((play).startMode()) << "\nafter:  " << describeMode((play).mode())
+        << "before: " << describeMode((play).startMode())    \
+        << "\nafter:  " << describeMode((play).mode())
 
 TEST(KeyMode, IsOnWhileTheMenuWaits) {
     PtyGame play(game());
@@ -19,7 +20,7 @@ TEST(KeyMode, IsOnWhileTheMenuWaits) {
     ASSERT_TRUE(play.waitForMode(inKeyMode)) << describeMode(play.mode());
     const termios keys = play.mode();
     const termios start = play.startMode();
-    EXPECT_EQ(keys.c_oflag, start.c_oflag);  // output processing untouched
+    EXPECT_EQ(keys.c_oflag, start.c_oflag);                    // output processing untouched
     EXPECT_EQ(keys.c_iflag, start.c_iflag & ~tcflag_t{IXON});  // nothing else cleared
     EXPECT_EQ(keys.c_lflag, start.c_lflag & ~tcflag_t{ICANON | ECHO | ECHONL | IEXTEN});
     play.send("c\r");
@@ -30,15 +31,21 @@ TEST(KeyMode, IsOnWhileTheMenuWaits) {
 TEST(Restore, AfterEveryWayOut) {
     struct Way {
         const char* name;
-        const char* keys;   // typed at the menu, or nullptr
-        int signal;         // sent at the menu, or 0
-        int killedWith;     // the signal the exit status names, or 0 for exit code 0
+        const char* keys;  // typed at the menu, or nullptr
+        int signal;        // sent at the menu, or 0
+        int killedWith;    // the signal the exit status names, or 0 for exit code 0
     };
     const Way ways[] = {
-        {"choice C", "c\r", 0, 0},         {"Ctrl-C", "\x03", 0, SIGINT},
-        {"Ctrl-\\", "\x1c", 0, SIGQUIT},   {"SIGTERM", nullptr, SIGTERM, SIGTERM},
-        {"SIGHUP", nullptr, SIGHUP, SIGHUP}, {"SIGSEGV", nullptr, SIGSEGV, SIGSEGV},
+        {"choice C", "c\r", 0, 0},
+        {"Ctrl-C", "\x03", 0, SIGINT},
+        {"Ctrl-\\", "\x1c", 0, SIGQUIT},
+        {"SIGTERM", nullptr, SIGTERM, SIGTERM},
+        {"SIGHUP", nullptr, SIGHUP, SIGHUP},
+        {"SIGSEGV", nullptr, SIGSEGV, SIGSEGV},
         {"SIGABRT", nullptr, SIGABRT, SIGABRT},
+        {"SIGBUS", nullptr, SIGBUS, SIGBUS},
+        {"SIGFPE", nullptr, SIGFPE, SIGFPE},
+        {"SIGILL", nullptr, SIGILL, SIGILL},
     };
     for (const Way& way : ways) {
         SCOPED_TRACE(way.name);
@@ -107,6 +114,24 @@ TEST(ClosedInput, EndsTheGameAtOnceWithCodeZero) {
     EXPECT_TRUE(exitedWith(play.waitExit(2s), 0));
     EXPECT_EQ(play.sinceMatch(), "\bb");
     EXPECT_MODE_RESTORED(play);
+}
+
+TEST(ClosedInput, NoInputAtAllEndsTheGameAtTheFirstKey) {
+    Launch launch = game();
+    launch.noInput = true;
+    PtyGame play(launch);
+    ASSERT_TRUE(play.expect("》a"));
+    EXPECT_TRUE(exitedWith(play.waitExit(2s), 0));
+    EXPECT_EQ(play.sinceMatch(), "");
+}
+
+TEST(ClosedInput, AClosedTerminalEndsTheGameWithoutSpinning) {
+    Launch launch = game();
+    launch.ignoredSignals = {SIGHUP};  // so the game meets the hang-up as failed reads
+    PtyGame play(launch);
+    ASSERT_TRUE(play.expect("》a"));
+    play.hangUp();
+    EXPECT_TRUE(exitedWith(play.waitExit(2s), 0));
 }
 
 TEST(ClosedOutput, EndsTheGameQuietlyWithCodeZero) {

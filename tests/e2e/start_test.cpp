@@ -9,7 +9,7 @@ namespace {
 const std::string TITLE = "\x1b]0;黄廊探索\a";
 const std::string MENU = "== GAME MENU ==\nA\t游戏\nB\t浏览麦格终端再游戏\nC\t离开\n》";
 // Everything the game writes before it waits for the first key.
-const std::string STARTUP = TITLE + "\x1b[2J" "\x1b[?3l" "\x1b[2J\x1b[0;0H" + MENU + "a";
+const std::string STARTUP = TITLE + "\x1b[2J\x1b[?3l\x1b[2J\x1b[0;0H" + MENU + "a";
 
 Launch game() { return launchOf(HUANGLANG_BINARY); }
 
@@ -56,7 +56,7 @@ TEST(TitleMenu, LettersReplaceTheShownChoiceUntilEnter) {
 TEST(TitleMenu, CtrlSDoesNotFreezeTheScreen) {
     PtyGame play(game());
     ASSERT_TRUE(play.expect("》a"));
-    play.send("\x13" "b");
+    play.send("\023b");  // Ctrl-S, then b
     EXPECT_TRUE(play.expect("\bb", 2s)) << "output stopped after Ctrl-S";
     play.send("\r");
     EXPECT_TRUE(exitedWith(play.waitExit(), 0));

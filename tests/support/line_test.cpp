@@ -17,7 +17,7 @@ TEST(PipedLines, AreTakenAsTheyCome) {
     EXPECT_EQ(readLine(), "list");
     EXPECT_EQ(readLine(), "red-rooms");
     EXPECT_EQ(readLine(), "Level-0 ");
-    EXPECT_EQ(readLine(), "\x7f");  // no editing on a pipe
+    EXPECT_EQ(readLine(), "\x7f");          // no editing on a pipe
     EXPECT_TRUE(Script::writes().empty());  // and no echo
 }
 
@@ -54,7 +54,8 @@ TEST(TerminalLines, BackspaceErasesOneWholeCharacter) {
     EXPECT_BYTES("黄廊\b \b\b \bx\b \b\n", Script::output());
 
     Script::reset(true);
-    Script::type("\x7f\x7f" "ab\x7f\x7f\x7f" "c\r");  // nothing to erase: nothing written
+    Script::type("\177\177ab\177\177\177c\r");  // nothing to erase: nothing written  // nothing to
+                                                // erase: nothing written
     EXPECT_EQ(readLine(), "c");
     EXPECT_BYTES("ab\b \b\b \bc\n", Script::output());
 }

@@ -17,16 +17,16 @@ struct Arrival {
 };
 
 struct State {
-    Millis clock{0};                // the virtual clock
-    std::vector<Arrival> arrivals;  // keys not yet read, in order of arrival
-    bool inputEnds = false;         // once the arrivals are read, input ends
-    bool outputClosed = false;      // writes fail
+    Millis clock{0};                      // the virtual clock
+    std::vector<Arrival> arrivals;        // keys not yet read, in order of arrival
+    bool inputEnds = false;               // once the arrivals are read, input ends
+    bool outputClosed = false;            // writes fail
     std::size_t stalledWrite = SIZE_MAX;  // the write that blocks, by number
     Millis stall{0};                      // how long it blocks
-    bool terminal = true;           // what inputIsTerminal answers
-    std::vector<Write> writes;      // everything written
-    int prepares = 0;               // prepareConsole calls
-    int restores = 0;               // restoreConsole calls
+    bool terminal = true;                 // what inputIsTerminal answers
+    std::vector<Write> writes;            // everything written
+    int prepares = 0;                     // prepareConsole calls
+    int restores = 0;                     // restoreConsole calls
 };
 
 State state;

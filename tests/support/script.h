@@ -29,15 +29,15 @@ struct Quit {
 // input buffer is read dry first, so each test starts with no key waiting.
 void reset(bool terminal = true);
 
-void type(std::string_view keys);               // keys waiting from now on
-void typeAt(Millis at, std::string_view keys);  // keys that arrive at a later moment
-void endInput();                                // after the typed keys, input ends
-void closeOutput();                             // every later write fails
+void type(std::string_view keys);                  // keys waiting from now on
+void typeAt(Millis at, std::string_view keys);     // keys that arrive at a later moment
+void endInput();                                   // after the typed keys, input ends
+void closeOutput();                                // every later write fails
 void stallWrite(std::size_t index, Millis lasts);  // write number index (from 0) blocks this long
 
 Millis now();
-std::string output();                 // every byte written, in order
-const std::vector<Write>& writes();   // each write with its moment
+std::string output();                // every byte written, in order
+const std::vector<Write>& writes();  // each write with its moment
 int prepareCalls();
 int restoreCalls();
 
