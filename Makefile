@@ -1,7 +1,7 @@
 # The few things a player or a developer does, over the CMake presets.
 #   make play    install what is missing, build, and play
 #   make test    install what is missing, then every test: warnings as errors,
-#                the sanitizers, and the Windows cross build
+#                the sanitizers, and the Windows cross build, played under Wine
 #   make bench   pacing figures on a pseudo-terminal (about 100 s)
 
 .PHONY: play test bench clean
@@ -17,6 +17,7 @@ test:
 	cmake --workflow --preset ci
 	cmake --workflow --preset asan
 	cmake --workflow --preset windows
+	scripts/windows-smoke
 
 bench:
 	@scripts/setup test

@@ -42,9 +42,9 @@ void foldCrLf() {
     input.afterCR = false;
 }
 
-// The next byte, if one is buffered or (with wait) once one arrives.
-std::optional<unsigned char> nextByte(bool wait) {
-    while (fill(wait)) {
+// The next byte, waiting for one if need be; nothing once input has ended.
+std::optional<unsigned char> nextByte() {
+    while (fill(true)) {
         foldCrLf();
         if (input.next == input.bytes.size()) continue;
         const auto byte = static_cast<unsigned char>(input.bytes[input.next++]);
@@ -54,6 +54,7 @@ std::optional<unsigned char> nextByte(bool wait) {
     return std::nullopt;
 }
 
+// Whether a byte can be taken without waiting.
 bool byteWaiting() {
     while (fill(false)) {
         foldCrLf();
@@ -152,7 +153,7 @@ void editLine(std::string& line, unsigned char byte) {
 bool keyPressed() { return byteWaiting(); }
 
 int readKey() {
-    const auto byte = nextByte(true);
+    const auto byte = nextByte();
     if (!byte) Platform::quit(0);
     return *byte == '\n' ? ENTER : *byte;
 }
@@ -175,7 +176,7 @@ void pauseUnlessHurried(Platform::Clock::time_point deadline) {
 std::string readLine() {
     const bool editing = Platform::inputIsTerminal();
     std::string line;
-    while (const auto byte = nextByte(true)) {
+    while (const auto byte = nextByte()) {
         if (*byte == '\r' || *byte == '\n') {
             if (editing) print("\n");
             return line;
