@@ -124,8 +124,9 @@ bool inputReady() {
     return available > 0;
 }
 
-// A console signals its input handle for every event, key releases and focus
-// changes too; those are taken out of the way so the wait does not spin.
+// A console signals its input handle for every event, key releases, Shift and
+// focus changes too. When none of the waiting events is a key _getwch would
+// return, one is taken out of the way, so the wait does not spin on it.
 bool waitInputUntil(Clock::time_point deadline) {
     if (inputReady()) return true;
     const HANDLE input = inputHandle();
@@ -138,9 +139,7 @@ bool waitInputUntil(Clock::time_point deadline) {
         if (_kbhit()) return true;
         INPUT_RECORD record;
         DWORD count = 0;
-        if (PeekConsoleInputW(input, &record, 1, &count) && count == 1 &&
-            !(record.EventType == KEY_EVENT && record.Event.KeyEvent.bKeyDown))
-            ReadConsoleInputW(input, &record, 1, &count);
+        ReadConsoleInputW(input, &record, 1, &count);
     }
     return inputReady();
 }
