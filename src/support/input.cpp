@@ -54,13 +54,18 @@ std::optional<unsigned char> nextByte() {
     return std::nullopt;
 }
 
+// Whether a byte is in the buffer already; asks the system nothing.
+bool byteBuffered() {
+    if (input.next == input.bytes.size()) return false;
+    foldCrLf();
+    return input.next < input.bytes.size();
+}
+
 // Whether a byte can be taken without waiting.
 bool byteWaiting() {
-    while (fill(false)) {
-        foldCrLf();
-        if (input.next < input.bytes.size()) return true;
-    }
-    return false;
+    while (!byteBuffered())
+        if (!fill(false)) return false;
+    return true;
 }
 
 // ---- Text widths --------------------------------------------------------------
@@ -163,7 +168,8 @@ void waitKey() { readKey(); }
 // ---- Pauses -------------------------------------------------------------------
 
 void pauseUnlessHurried(Platform::Clock::time_point deadline) {
-    while (!byteWaiting()) {
+    // The writer has just looked for a key: only the buffer needs a second look.
+    while (!byteBuffered()) {
         if (!Platform::waitInputUntil(deadline)) return;            // the deadline came first
         if (!byteWaiting()) return Platform::sleepUntil(deadline);  // input has ended
     }
