@@ -25,7 +25,6 @@ void appendUtf8(std::string& text, uint32_t c) {
 Screen::Screen(int rows, int columns)
     : terminal_(vterm_new(rows, columns)),
       screen_(vterm_obtain_screen(terminal_)),
-      rows_(rows),
       columns_(columns) {
     vterm_set_utf8(terminal_, 1);
     static const VTermScreenCallbacks callbacks = [] {

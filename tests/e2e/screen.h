@@ -38,7 +38,6 @@ class Screen {
   private:
     VTerm* terminal_;
     VTermScreen* screen_;
-    int rows_;
     int columns_;
     std::string title_;  // the last window title set
 
