@@ -142,6 +142,7 @@ PtyGame::PtyGame(const Launch& launch) {
         dup2(launch.pipedOutput ? output[1] : slave_, STDOUT_FILENO);
         dup2(slave_, STDERR_FILENO);
         if (launch.noInput) close(STDIN_FILENO);
+        if (launch.nonBlockingInput) fcntl(STDIN_FILENO, F_SETFL, O_NONBLOCK);
         if (launch.asJob) runJobShell(launch, argv.data(), reports[1], commands[0]);
         execProgram(launch, argv.data());
     }

@@ -23,6 +23,7 @@ struct Launch {
     bool pipedInput = false;          // standard input is a pipe the test writes, not the terminal
     bool pipedOutput = false;         // standard output is a pipe the test reads, not the terminal
     bool noInput = false;             // standard input is not open at all
+    bool nonBlockingInput = false;    // the terminal left non-blocking by whoever shares it
     bool asJob = false;               // a foreground job under a small shell, so Ctrl-Z can stop it
     std::vector<int> ignoredSignals;  // ignored before the program starts, as nohup does
     unsigned short rows = 24;

@@ -71,6 +71,24 @@ TEST(TitleMenu, APipedScriptPlaysIt) {
     EXPECT_TRUE(exitedWith(play.waitExit(), 0));
 }
 
+TEST(TitleMenu, KeysTypedBeforeItAppearsAreKept) {
+    PtyGame play(game());
+    play.send("b\r");  // before the game has even set up the terminal
+    EXPECT_TRUE(exitedWith(play.waitExit(), 0));
+    EXPECT_TRUE(play.expect("》a\bb")) << visible(play.transcript());
+}
+
+TEST(TitleMenu, WaitsOnATerminalLeftNonBlocking) {
+    Launch launch = game();
+    launch.nonBlockingInput = true;
+    PtyGame play(launch);
+    ASSERT_TRUE(play.expect("》a"));
+    play.send("b");
+    EXPECT_TRUE(play.expect("\bb")) << "the game gave up on a read that would block";
+    play.send("\r");
+    EXPECT_TRUE(exitedWith(play.waitExit(), 0));
+}
+
 TEST(TitleMenu, LooksRightOnScreen) {
     PtyGame play(game());
     ASSERT_TRUE(play.expect("》a"));
