@@ -53,8 +53,7 @@ void slowOutput(const std::string& s, unsigned sleepTime, bool canSkip) {
     for (std::size_t i = 0; i < s.size(); ++i) {
         print(std::string_view(s).substr(i, 1));
         if (canSkip && keyPressed()) {
-            const int key = readKey();
-            if (key == ' ' || key == ENTER) return finishHurried(std::string_view(s).substr(i + 1));
+            if (hurries(readKey())) return finishHurried(std::string_view(s).substr(i + 1));
         }
         if (sleepTime == 0) continue;
         // Pause to a schedule rather than for a span, so per-byte overhead never

@@ -173,8 +173,7 @@ void pauseUnlessHurried(Platform::Clock::time_point deadline) {
         if (!Platform::waitInputUntil(deadline)) return;            // the deadline came first
         if (!byteWaiting()) return Platform::sleepUntil(deadline);  // input has ended
     }
-    const char next = input.bytes[input.next];
-    if (next != ' ' && next != '\r' && next != '\n') Platform::sleepUntil(deadline);
+    if (!hurries(input.bytes[input.next])) Platform::sleepUntil(deadline);
 }
 
 // ---- Lines --------------------------------------------------------------------

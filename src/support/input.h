@@ -5,6 +5,9 @@
 
 namespace Game {
 
+// Space and Enter (CR or LF) hurry paced text.
+inline bool hurries(int key) { return key == ' ' || key == '\r' || key == '\n'; }
+
 // Pauses until the deadline. A space or Enter arriving meanwhile ends the pause
 // at once, unread, so the check after the next byte hurries the text without
 // the player waiting out the pause; any other key waits its turn.

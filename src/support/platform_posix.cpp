@@ -126,6 +126,12 @@ termios keyModeFrom(const termios& mode) {
     return keys;
 }
 
+timespec toTimespec(Clock::duration span) {
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(span);
+    return {static_cast<time_t>(seconds.count()),
+            static_cast<long>(std::chrono::nanoseconds(span - seconds).count())};
+}
+
 // Waits until fd is ready for events; false on a descriptor poll cannot watch.
 bool waitFor(int fd, short events) {
     pollfd watch{fd, events, 0};
@@ -176,9 +182,7 @@ bool waitInputUntil(Clock::time_point deadline) {
     for (;;) {
         const auto left = deadline - Clock::now();
         if (left <= Clock::duration::zero()) return false;
-        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(left);
-        const timespec timeout{static_cast<time_t>(seconds.count()),
-                               static_cast<long>((left - seconds).count())};
+        const timespec timeout = toTimespec(left);
         pollfd watch{STDIN_FILENO, POLLIN, 0};
         const int ready = ppoll(&watch, 1, &timeout, nullptr);
         if (ready > 0 || (ready == -1 && errno != EINTR)) return true;
@@ -228,12 +232,7 @@ Clock::time_point now() { return Clock::now(); }
 // The steady clock is CLOCK_MONOTONIC; sleeping to an absolute time on it means
 // an interrupted sleep resumes toward the same deadline.
 void sleepUntil(Clock::time_point deadline) {
-    const auto since = deadline.time_since_epoch();
-    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(since);
-    timespec target{};
-    target.tv_sec = static_cast<time_t>(seconds.count());
-    target.tv_nsec = static_cast<long>(
-        std::chrono::duration_cast<std::chrono::nanoseconds>(since - seconds).count());
+    const timespec target = toTimespec(deadline.time_since_epoch());
     while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &target, nullptr) == EINTR) {
     }
 }

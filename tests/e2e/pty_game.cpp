@@ -18,12 +18,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// One event from the job shell.
-struct Report {
-    char kind;  // 'P' the program's pid, 'S' stopped by a signal, 'X' exited with a wait status
-    int value;
-};
-
 void check(bool ok, const char* what) {
     if (!ok) throw std::runtime_error(std::string(what) + ": " + std::strerror(errno));
 }
@@ -183,7 +177,7 @@ void PtyGame::send(std::string_view keys) {
 }
 
 bool PtyGame::readSome(Clock::time_point until) {
-    const int from = outputPipe_ != -1 ? outputPipe_ : master_;
+    const int from = outputFd();
     pollfd watch{from, POLLIN, 0};
     const int ready = poll(&watch, 1, remainingMillis(until));
     if (ready <= 0) return false;
@@ -216,17 +210,22 @@ bool PtyGame::hurryTo(std::string_view pattern, std::chrono::milliseconds timeou
                   std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()));
 }
 
-std::optional<int> PtyGame::reportedExit(Clock::time_point until) {
+std::optional<Report> PtyGame::nextReport(Clock::time_point until) {
     for (;;) {
-        pollfd watch[2] = {{reports_, POLLIN, 0},
-                           {outputPipe_ != -1 ? outputPipe_ : master_, POLLIN, 0}};
+        pollfd watch[2] = {{reports_, POLLIN, 0}, {outputFd(), POLLIN, 0}};
         if (poll(watch, 2, remainingMillis(until)) <= 0) return std::nullopt;
         if (watch[1].revents & POLLIN) readSome(Clock::now());
         if (!(watch[0].revents & (POLLIN | POLLHUP))) continue;
         Report event{};
         if (read(reports_, &event, sizeof event) != sizeof event) return std::nullopt;
-        if (event.kind == 'X') return event.value;
+        return event;
     }
+}
+
+std::optional<int> PtyGame::reportedExit(Clock::time_point until) {
+    while (const auto event = nextReport(until))
+        if (event->kind == 'X') return event->value;
+    return std::nullopt;
 }
 
 std::optional<int> PtyGame::waitExit(std::chrono::milliseconds timeout) {
@@ -255,16 +254,11 @@ std::optional<int> PtyGame::waitExit(std::chrono::milliseconds timeout) {
 
 bool PtyGame::waitStopped(std::chrono::milliseconds timeout) {
     const auto until = Clock::now() + timeout;
-    for (;;) {
-        pollfd watch[2] = {{reports_, POLLIN, 0}, {master_, POLLIN, 0}};
-        if (poll(watch, 2, remainingMillis(until)) <= 0) return false;
-        if (watch[1].revents & POLLIN) readSome(Clock::now());
-        if (!(watch[0].revents & POLLIN)) continue;
-        Report event{};
-        if (read(reports_, &event, sizeof event) != sizeof event) return false;
-        if (event.kind == 'S') return true;
-        if (event.kind == 'X') return false;
+    while (const auto event = nextReport(until)) {
+        if (event->kind == 'S') return true;
+        if (event->kind == 'X') return false;
     }
+    return false;
 }
 
 void PtyGame::resume() { writeAll(commands_, "c", 1); }

@@ -30,6 +30,12 @@ struct Launch {
     unsigned short columns = 80;
 };
 
+// One event from the job shell.
+struct Report {
+    char kind;  // 'P' the program's pid, 'S' stopped by a signal, 'X' exited with a wait status
+    int value;
+};
+
 class PtyGame {
   public:
     explicit PtyGame(const Launch& launch);
@@ -74,7 +80,9 @@ class PtyGame {
 
   private:
     bool readSome(std::chrono::steady_clock::time_point until);  // false on timeout or EOF
+    std::optional<Report> nextReport(std::chrono::steady_clock::time_point until);
     std::optional<int> reportedExit(std::chrono::steady_clock::time_point until);
+    int outputFd() const { return outputPipe_ != -1 ? outputPipe_ : master_; }
 
     int master_ = -1;         // our side of the terminal
     int slave_ = -1;          // kept open so the terminal and its mode outlive the program
