@@ -1,10 +1,12 @@
 // Start-up and the title menu.
+#include "docs/archive.h"
+#include "docs/terminal.h"
+#include "state/choice.h"
 #include "support/functions.h"
 
 using namespace std;
 using namespace Game;
 
-// The choice cell: every selector call of the game stores its answer here.
 char s = 0;
 
 namespace {
@@ -19,13 +21,15 @@ int main() {
     editTitle("黄廊探索");
     PRNT(screenClear)
     PRNT("\033[?3l")  // 80 columns
+    init();
 
     PRNT(CLEAR)
     PRNT(TITLE_MENU)
     selector(s, "abc");
 
-    // A plays the story and B opens the explorer terminal first; until those
-    // land, both end the game as C does.
+    // A plays the story; B opens the explorer terminal first. Until the story
+    // lands, A ends the game as C does, and so does leaving the terminal.
+    if (s == 'b') documentRead();
     restoreConsole();
     return 0;
 }
