@@ -2,7 +2,7 @@
 #   make play    install what is missing, build, and play
 #   make test    install what is missing, then every test: warnings as errors,
 #                the sanitizers, and the Windows cross build, played under Wine
-#   make bench   pacing figures on a pseudo-terminal (about 100 s)
+#   make bench   pacing and hurry figures on a pseudo-terminal (about 100 s)
 
 .PHONY: play test bench clean
 

@@ -4,10 +4,10 @@
 
 #include "support/functions.h"
 
-#define TITLE1 BOLD        // "# " page title, then COLOR and a line end
-#define TITLE2 BOLD UNDLI  // "## " section, then COLOR and an empty line
-#define TITLE3 BOLD        // "### " subsection, then COLOR and an empty line
-#define TITLE4 UNDLI       // a fourth level, for pages that need one
+#define TITLE1 BOLD           // "# " page title, then COLOR and a line end
+#define TITLE2 BOLD UNDLI     // "## " section, then COLOR and an empty line
+#define TITLE3 BOLD           // "### " subsection, then COLOR and an empty line
+#define TITLE4 UNDLI          // a fourth level, for pages that need one
 #define LINK BOLD UNDLI FRED  // words and （key）, then COLOR
 
 // The survival-difficulty block: its head, one line for the class, three lines.

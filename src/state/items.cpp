@@ -26,8 +26,9 @@ void boxSearch(int itemCount) {
         PRNT("\n")
         const int itemId = random(ITEM_ID_MIN, ITEM_ID_MAX);
         const Item& x = itemList.at(static_cast<std::size_t>(itemId));
-        SHOW(fmt::format("补给箱中第 {0}/{1} 件物品是 {2}。\n加成：\n体力：{3}\n攻击：{4}\n理智：{5}\n",
-                         j, itemCount, x.name, x.body, x.itemAttack, x.san))
+        SHOW(fmt::format(
+            "补给箱中第 {0}/{1} 件物品是 {2}。\n加成：\n体力：{3}\n攻击：{4}\n理智：{5}\n", j,
+            itemCount, x.name, x.body, x.itemAttack, x.san))
         SHOW("是否拾取（并使用）该物品？\nA 是\tB 否\n》")
         selector(s, "ab");
         PRNT("\n")

@@ -298,6 +298,36 @@ bool PtyGame::waitForMode(bool (*test)(const termios&), std::chrono::millisecond
     return true;
 }
 
+namespace {
+
+// The scheduler's state letter of a process: R running, S sleeping, T stopped…
+char processState(pid_t pid) {
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/%d/stat", static_cast<int>(pid));
+    FILE* stat = std::fopen(path, "r");
+    if (stat == nullptr) return '?';
+    char state = '?';
+    // "pid (name) state …": the name may hold spaces, so look past its last ')'.
+    char line[512];
+    if (std::fgets(line, sizeof line, stat) != nullptr) {
+        const char* close = std::strrchr(line, ')');
+        if (close != nullptr && close[1] == ' ') state = close[2];
+    }
+    std::fclose(stat);
+    return state;
+}
+
+}  // namespace
+
+bool PtyGame::waitAsleep(std::chrono::milliseconds timeout) {
+    const auto until = Clock::now() + timeout;
+    while (processState(program_) != 'S') {
+        if (Clock::now() >= until) return false;
+        readSome(std::min(until, Clock::now() + 1ms));
+    }
+    return true;
+}
+
 Launch launchOf(std::string program, std::vector<std::string> args) {
     Launch launch;
     launch.program = std::move(program);

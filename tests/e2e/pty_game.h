@@ -54,6 +54,11 @@ class PtyGame {
     // would answer the next "press any key".
     bool hurryTo(std::string_view pattern, std::chrono::milliseconds timeout = 30s);
 
+    // Waits until the program sleeps. Once a hurried text is out there are no
+    // pauses left, so it then waits for a key: a key sent earlier could be taken
+    // by the text, as a key pressed while a page is still being written is.
+    bool waitAsleep(std::chrono::milliseconds timeout = 5s);
+
     // Waits for the program to end, reading its output meanwhile; the wait
     // status, or nothing on timeout.
     std::optional<int> waitExit(std::chrono::milliseconds timeout = 5s);

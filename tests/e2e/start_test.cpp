@@ -8,8 +8,13 @@ namespace {
 
 const std::string TITLE = "\x1b]0;黄廊探索\a";
 const std::string MENU = "== GAME MENU ==\nA\t游戏\nB\t浏览麦格终端再游戏\nC\t离开\n》";
+// One line per page key while the archive is built, cleared before the menu.
+const std::string INIT_LINES =
+    "INIT level-0\nINIT level-1\nINIT list\nINIT manila-room-document\n"
+    "INIT object-1\nINIT phenomenon-c-0\nINIT red-rooms\n";
 // Everything the game writes before it waits for the first key.
-const std::string STARTUP = TITLE + "\x1b[2J\x1b[?3l\x1b[2J\x1b[0;0H" + MENU + "a";
+const std::string STARTUP =
+    TITLE + "\x1b[2J\x1b[?3l" + INIT_LINES + "\x1b[2J\x1b[0;0H" + MENU + "a";
 
 Launch game() { return launchOf(HUANGLANG_BINARY); }
 
@@ -58,7 +63,7 @@ TEST(TitleMenu, CtrlSDoesNotFreezeTheScreen) {
     ASSERT_TRUE(play.expect("》a"));
     play.send("\023b");  // Ctrl-S, then b
     EXPECT_TRUE(play.expect("\bb", 2s)) << "output stopped after Ctrl-S";
-    play.send("\r");
+    play.send("c\r");
     EXPECT_TRUE(exitedWith(play.waitExit(), 0));
 }
 
@@ -73,9 +78,9 @@ TEST(TitleMenu, APipedScriptPlaysIt) {
 
 TEST(TitleMenu, KeysTypedBeforeItAppearsAreKept) {
     PtyGame play(game());
-    play.send("b\r");  // before the game has even set up the terminal
+    play.send("c\r");  // before the game has even set up the terminal
     EXPECT_TRUE(exitedWith(play.waitExit(), 0));
-    EXPECT_TRUE(play.expect("》a\bb")) << visible(play.transcript());
+    EXPECT_TRUE(play.expect("》a\bc")) << visible(play.transcript());
 }
 
 TEST(TitleMenu, WaitsOnATerminalLeftNonBlocking) {
@@ -85,7 +90,7 @@ TEST(TitleMenu, WaitsOnATerminalLeftNonBlocking) {
     ASSERT_TRUE(play.expect("》a"));
     play.send("b");
     EXPECT_TRUE(play.expect("\bb")) << "the game gave up on a read that would block";
-    play.send("\r");
+    play.send("c\r");
     EXPECT_TRUE(exitedWith(play.waitExit(), 0));
 }
 

@@ -2,7 +2,8 @@
 #include "docs/markup.h"
 #include "docs/pages.h"
 
-// clang-format off (prose: one sentence or two a line, as it reads)
+// Prose, laid out one sentence or two a line as it reads, not as a formatter would.
+// clang-format off
 const char LEVEL_0[] =
 TITLE1 "# Level 0" COLOR "\n"
 "  教学关卡\n"
