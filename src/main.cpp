@@ -2,6 +2,7 @@
 #include "docs/archive.h"
 #include "docs/terminal.h"
 #include "state/choice.h"
+#include "story/story.h"
 #include "support/functions.h"
 
 using namespace std;
@@ -27,9 +28,10 @@ int main() {
     PRNT(TITLE_MENU)
     selector(s, "abc");
 
-    // A plays the story; B opens the explorer terminal first. Until the story
-    // lands, A ends the game as C does, and so does leaving the terminal.
-    if (s == 'b') documentRead();
+    // Kept aside: every choice of the story stores its answer in s as well.
+    const char choice = s;
+    if (choice == 'b') documentRead();
+    if (choice == 'a' || choice == 'b') game();
     restoreConsole();
     return 0;
 }

@@ -8,8 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "docs/fresh_archive.h"
+#include "docs/fresh_archive.h"
 #include "docs/markup.h"
-#include "state/items.h"
 #include "support/script.h"
 
 namespace {
@@ -26,12 +27,7 @@ const std::string LINK_OPEN = "\x1b[1m\x1b[4m\x1b[31m";
 
 class Archive : public ::testing::Test {
   protected:
-    void SetUp() override {
-        Script::reset();
-        documentData.clear();
-        itemList = {};
-        init();
-    }
+    void SetUp() override { freshArchive(); }
     static const std::string& page(const std::string& key) { return documentData.at(key); }
 };
 

@@ -1,5 +1,6 @@
 // Start-up and the title menu, as a player at a terminal meets them.
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include "e2e/pty_game.h"
 #include "e2e/screen.h"
@@ -36,12 +37,14 @@ TEST(Startup, WritesTheSameBytesIntoAPipe) {
     EXPECT_BYTES(STARTUP + "\bc", play.transcript());  // not a byte more
 }
 
-TEST(TitleMenu, EnterAtOnceTakesTheDefault) {
+TEST(TitleMenu, EnterAtOnceTakesTheDefaultAndTheStoryBegins) {
     PtyGame play(game());
     ASSERT_TRUE(play.expect("》a"));
     play.send("\r");
-    EXPECT_TRUE(exitedWith(play.waitExit(), 0));
+    ASSERT_TRUE(play.expect("\x1b[2J\x1b[0;0H“")) << visible(play.sinceMatch());
     EXPECT_EQ(play.sinceMatch(), "");
+    play.signal(SIGTERM);
+    EXPECT_TRUE(killedBy(play.waitExit(), SIGTERM));
 }
 
 TEST(TitleMenu, LettersReplaceTheShownChoiceUntilEnter) {
