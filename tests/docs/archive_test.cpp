@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "docs/fresh_archive.h"
-#include "docs/fresh_archive.h"
 #include "docs/markup.h"
+#include "state/items.h"
 #include "support/script.h"
 
 namespace {
