@@ -3,8 +3,9 @@
 #   make test    install what is missing, then every test: warnings as errors,
 #                the sanitizers, and the Windows cross build, played under Wine
 #   make bench   pacing and hurry figures on a pseudo-terminal (about 100 s)
+#   make soak    a thousand random plays at a terminal (about 15 min); PLAYS=n for more or fewer
 
-.PHONY: play test bench clean
+.PHONY: play test bench soak clean
 
 play:
 	@scripts/setup play
@@ -24,6 +25,13 @@ bench:
 	@cmake --preset ci --log-level=ERROR >/dev/null
 	@cmake --build --preset ci --target pacing_bench
 	@./build/ci/bench/pacing_bench
+
+PLAYS ?= 1000
+soak:
+	@scripts/setup test
+	@cmake --preset ci --log-level=ERROR >/dev/null
+	@cmake --build --preset ci --target soak
+	@./build/ci/tests/soak $(PLAYS)
 
 clean:
 	rm -rf build
