@@ -3,7 +3,7 @@
 #   make test    install what is missing, then every test: warnings as errors,
 #                the sanitizers, and the Windows cross build, played under Wine
 #   make bench   pacing and hurry figures on a pseudo-terminal (about 100 s)
-#   make soak    a thousand random plays at a terminal (about 15 min); PLAYS=n for more or fewer
+#   make soak    a thousand random plays at a terminal (15 to 20 min); PLAYS=n for more or fewer
 
 .PHONY: play test bench soak clean
 
