@@ -33,6 +33,3 @@ Scene Level_1_Explore();
 Scene Level_Fun();
 
 void End();
-
-// Plays one scene, any but End.
-Scene play(Scene scene);

@@ -15,12 +15,9 @@ map<string, bool> visitLevel;
 bool noclip = false;
 bool megDocument = false;
 
-void game() {
-    Scene next = opening();
-    while (next != Scene::End) next = play(next);
-    End();
-}
+namespace {
 
+// Plays one scene, any but End, and returns where it leads.
 Scene play(Scene scene) {
     switch (scene) {
         case Scene::Level_0: return Level_0();
@@ -37,6 +34,14 @@ Scene play(Scene scene) {
         case Scene::End: break;
     }
     return Scene::End;
+}
+
+}  // namespace
+
+void game() {
+    Scene next = opening();
+    while (next != Scene::End) next = play(next);
+    End();
 }
 
 void End() {
