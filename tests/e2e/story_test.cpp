@@ -95,26 +95,19 @@ class Walk {
         choose(key);
         read(CLEAR + "你开始探索 Level 1。\n\n");
         Exploration seen;
-        const std::regex count("/([0-9]+) ");
-        std::smatch found;
         for (int box = 1; box == 1 || box <= seen.boxes; ++box) {
             const std::string header = "第 " + std::to_string(box) + "/";
             read(header);
             expect(" 个补给箱：\n");
-            const std::string shown = play.transcript().substr(play.transcript().rfind(header));
-            if (!std::regex_search(shown, found, count)) lost("no box count");
-            if (seen.boxes == 0) seen.boxes = std::stoi(found[1]);
-            if (std::stoi(found[1]) != seen.boxes)
-                lost("the box count changed within one exploration");
+            const int boxes = countAfter(header);
+            if (seen.boxes == 0) seen.boxes = boxes;
+            if (boxes != seen.boxes) lost("the box count changed within one exploration");
             int items = 0;
             for (int item = 1; item == 1 || item <= items; ++item) {
                 const std::string itemHeader = "补给箱中第 " + std::to_string(item) + "/";
                 read(itemHeader);
                 expect("件物品是 杏仁水。\n加成：\n体力：600\n攻击：0\n理智：0\n");
-                const std::string text =
-                    play.transcript().substr(play.transcript().rfind(itemHeader));
-                if (!std::regex_search(text, found, count)) lost("no item count");
-                items = std::stoi(found[1]);
+                items = countAfter(itemHeader);
                 if (items < 1 || items > 2) lost("a box of " + std::to_string(items) + " items");
                 read("是否拾取（并使用）该物品？\nA 是\tB 否\n》a");
                 choose(take ? 'a' : 'b');
@@ -134,6 +127,15 @@ class Walk {
     }
 
   private:
+    // N in the last "header…/N " shown: how many boxes, or items in a box.
+    int countAfter(const std::string& header) {
+        static const std::regex count("/([0-9]+) ");
+        const std::string shown = play.transcript().substr(play.transcript().rfind(header));
+        std::smatch found;
+        if (!std::regex_search(shown, found, count)) lost("no count after " + header);
+        return std::stoi(found[1]);
+    }
+
     [[noreturn]] void lost(const std::string& what) {
         throw std::runtime_error(what + "\nlast output: " + visible(play.sinceMatch()));
     }
