@@ -1,11 +1,13 @@
 # The few things a player or a developer does, over the CMake presets.
 #   make play    install what is missing, build, and play
+#   make install build the release and install it (PREFIX=/usr/local; DESTDIR works)
+#   make deb     the Debian package, build/release/huanglang_<version>_amd64.deb
 #   make test    install what is missing, then every test: warnings as errors,
 #                the sanitizers, and the Windows cross build, played under Wine
 #   make bench   pacing and hurry figures on a pseudo-terminal (about 100 s)
 #   make soak    a thousand random plays at a terminal (15 to 20 min); PLAYS=n for more or fewer
 
-.PHONY: play test bench soak clean
+.PHONY: play install deb test bench soak clean
 
 play:
 	@scripts/setup play
@@ -13,9 +15,22 @@ play:
 	@cmake --build --preset release
 	@./build/release/src/huanglang
 
+PREFIX ?= /usr/local
+install:
+	@scripts/setup play
+	@cmake --preset release --log-level=ERROR -DCMAKE_INSTALL_PREFIX=$(PREFIX) >/dev/null
+	@cmake --build --preset release
+	DESTDIR=$(DESTDIR) cmake --install build/release
+
+deb:
+	@scripts/setup package
+	cmake --workflow --preset deb
+
 test:
 	@scripts/setup test
 	cmake --workflow --preset ci
+	cmake --workflow --preset deb
+	scripts/package-check
 	cmake --workflow --preset asan
 	cmake --workflow --preset windows
 	scripts/windows-smoke
