@@ -2,8 +2,9 @@
 #   make play    install what is missing, build, and play
 #   make install build the release and install it (PREFIX=/usr/local; DESTDIR works)
 #   make deb     the Debian package, build/release/huanglang_<version>_amd64.deb
-#   make test    install what is missing, then every test: warnings as errors,
-#                the sanitizers, and the Windows cross build, played under Wine
+#   make test    install what is missing, then every test and check: warnings as
+#                errors, the sanitizers, the Debian package, clang-format,
+#                clang-tidy and cppcheck, and the Windows cross build under Wine
 #   make bench   pacing and hurry figures on a pseudo-terminal (about 100 s)
 #   make soak    a thousand random plays at a terminal (15 to 20 min); PLAYS=n for more or fewer
 
@@ -33,6 +34,7 @@ test:
 	scripts/package-check
 	cmake --workflow --preset asan
 	cmake --workflow --preset windows
+	scripts/lint
 	scripts/windows-smoke
 
 bench:

@@ -27,12 +27,12 @@ constexpr char PROMPT[] = "请输入要查询的文档（不输入则退出终�
 }  // namespace
 
 void documentRead() {
-    std::string read;
     while (true) {
         PRNT(CLEAR)
         PRNT(FRONT_SCREEN)
         PRNT(PROMPT)
-        read = readLine();  // the key exactly as typed: no trimming, no case folding
+        const std::string read =
+            readLine();  // the key exactly as typed: no trimming, no case folding
         PRNT(CLEAR)
         if (read.empty()) return;
         document(read);

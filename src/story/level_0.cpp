@@ -46,8 +46,8 @@ Scene Level_0() {
          "你环顾四周：脚下的地毯湿漉漉的，踩上去微微下陷；身旁是一面接一面的黄色墙纸，"
          "旧得发暗；头顶的日光灯嗡嗡作响，从来不曾停歇。你要做什么？\n"
          "A 四处走走\tB 原地休息")
-    if (noclip) PRNT("\tC 切出")
-    if (megDocument) PRNT("\tD 浏览文档")
+    if (noclip) Game::print("\tC 切出");
+    if (megDocument) Game::print("\tD 浏览文档");
     PRNT("\n》")
     options = "ab";
     if (noclip) options += 'c';

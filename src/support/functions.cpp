@@ -63,10 +63,11 @@ void slowOutput(const std::string& s, unsigned sleepTime, bool canSkip) {
         const auto now = Platform::now();
         if (deadline < now) deadline = now + period;
         // A key in the last pause is for whoever reads next: that pause runs out.
-        if (canSkip && i + 1 < s.size())
+        if (canSkip && i + 1 < s.size()) {
             pauseUnlessHurried(deadline);
-        else
+        } else {
             Platform::sleepUntil(deadline);
+        }
     }
 }
 

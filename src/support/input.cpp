@@ -186,10 +186,11 @@ std::string readLine() {
             if (editing) print("\n");
             return line;
         }
-        if (editing)
+        if (editing) {
             editLine(line, *byte);
-        else if (line.size() < MAX_LINE)
+        } else if (line.size() < MAX_LINE) {
             line += static_cast<char>(*byte);
+        }
     }
     return line;
 }

@@ -5,7 +5,7 @@
 // exactly as the terminal had it. The mode found at start comes back on every
 // way out, and is put back around a suspend.
 #include <poll.h>
-#include <signal.h>
+#include <signal.h>  // NOLINT(modernize-deprecated-headers): POSIX sigaction and kill
 #include <termios.h>
 #include <unistd.h>
 
@@ -51,11 +51,11 @@ bool inForeground() {
 }
 
 void enterKeyMode() {
-    if (keyModeWanted && inForeground()) applyMode(keyMode);
+    if (keyModeWanted != 0 && inForeground()) applyMode(keyMode);
 }
 
 void leaveKeyMode() {
-    if (keyModeWanted && inForeground()) applyMode(savedMode);
+    if (keyModeWanted != 0 && inForeground()) applyMode(savedMode);
 }
 
 void setHandler(int signal, void (*handler)(int), int flags) {
@@ -73,10 +73,11 @@ void onTerminatingSignal(int signal) {
     restoreConsole();
     setHandler(signal, SIG_DFL, 0);
     raise(signal);  // delivered with the default action as this handler returns
+    // cppcheck-suppress unreachableCode ; raise returns: the signal is blocked in its handler
     errno = savedErrno;
 }
 
-void onSuspend(int) {
+void onSuspend(int /*unused*/) {
     const int savedErrno = errno;
     leaveKeyMode();
     setHandler(SIGTSTP, SIG_DFL, 0);
@@ -91,7 +92,7 @@ void onSuspend(int) {
 }
 
 // Also after an outside SIGSTOP, when a shell may have put its own mode back.
-void onContinue(int) {
+void onContinue(int /*unused*/) {
     const int savedErrno = errno;
     enterKeyMode();
     errno = savedErrno;
@@ -149,7 +150,7 @@ void prepareConsole() {
     prepared = true;
     // A reader that went away must show up as a failed write, not kill us.
     if (!ignoredAtStart(SIGPIPE)) setHandler(SIGPIPE, SIG_IGN, 0);
-    if (!isatty(STDIN_FILENO) || tcgetattr(STDIN_FILENO, &savedMode) == -1) return;
+    if (isatty(STDIN_FILENO) == 0 || tcgetattr(STDIN_FILENO, &savedMode) == -1) return;
     keyMode = keyModeFrom(savedMode);
     installHandlers();
     std::atexit(restoreAtExit);
@@ -213,14 +214,12 @@ bool writeOutput(const char* data, std::size_t size) {
         if (written > 0) {
             data += written;
             size -= static_cast<std::size_t>(written);
-        } else if (written == -1 && errno == EINTR) {
             continue;
-        } else if (written == -1 && (errno == EAGAIN || errno == EWOULDBLOCK) &&
-                   waitFor(STDOUT_FILENO, POLLOUT)) {
-            continue;
-        } else {
-            return false;
         }
+        const bool interrupted = written == -1 && errno == EINTR;
+        const bool full = written == -1 && (errno == EAGAIN || errno == EWOULDBLOCK);
+        // A signal or a full non-blocking terminal: try again; anything else is a closed output.
+        if (!interrupted && !(full && waitFor(STDOUT_FILENO, POLLOUT))) return false;
     }
     return true;
 }

@@ -35,7 +35,7 @@ char pendingKey[8];
 std::size_t pendingCount = 0;
 
 // Ctrl-C, Ctrl-Break and a closed window: restore, then let Windows end us.
-BOOL WINAPI onConsoleEvent(DWORD) {
+BOOL WINAPI onConsoleEvent(DWORD /*event*/) {
     restoreConsole();
     return FALSE;
 }
@@ -72,7 +72,7 @@ bool armTimer(Clock::time_point deadline) {
     const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - Clock::now());
     LARGE_INTEGER due;
     due.QuadPart = left.count() > 100 ? -left.count() / 100 : -1;
-    return timer != nullptr && SetWaitableTimer(timer, &due, 0, nullptr, nullptr, FALSE);
+    return timer != nullptr && SetWaitableTimer(timer, &due, 0, nullptr, nullptr, FALSE) != 0;
 }
 
 }  // namespace
@@ -120,7 +120,7 @@ bool inputReady() {
     if (inputIsTerminal()) return _kbhit() != 0;
     if (GetFileType(input) != FILE_TYPE_PIPE) return true;  // a file never blocks
     DWORD available = 0;
-    if (!PeekNamedPipe(input, nullptr, 0, nullptr, &available, nullptr)) return true;
+    if (PeekNamedPipe(input, nullptr, 0, nullptr, &available, nullptr) == 0) return true;
     return available > 0;
 }
 
@@ -136,7 +136,7 @@ bool waitInputUntil(Clock::time_point deadline) {
     }
     const HANDLE both[2] = {input, timer};
     while (WaitForMultipleObjects(2, both, FALSE, INFINITE) == WAIT_OBJECT_0) {
-        if (_kbhit()) return true;
+        if (_kbhit() != 0) return true;
         INPUT_RECORD record;
         DWORD count = 0;
         ReadConsoleInputW(input, &record, 1, &count);
@@ -155,7 +155,7 @@ std::size_t readInput(char* buffer, std::size_t size) {
     }
     DWORD count = 0;
     const DWORD wanted = size > 65536 ? 65536 : static_cast<DWORD>(size);
-    if (inputEnded || !ReadFile(inputHandle(), buffer, wanted, &count, nullptr) || count == 0) {
+    if (inputEnded || ReadFile(inputHandle(), buffer, wanted, &count, nullptr) == 0 || count == 0) {
         inputEnded = true;
         return 0;
     }
@@ -169,7 +169,7 @@ bool writeOutput(const char* data, std::size_t size) {
     while (size > 0) {
         DWORD written = 0;
         const DWORD chunk = size > 65536 ? 65536 : static_cast<DWORD>(size);
-        if (!WriteFile(output, data, chunk, &written, nullptr) || written == 0) return false;
+        if (WriteFile(output, data, chunk, &written, nullptr) == 0 || written == 0) return false;
         data += written;
         size -= written;
     }

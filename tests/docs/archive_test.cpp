@@ -72,6 +72,7 @@ const std::vector<std::string> NOCLIPPING_LINES = {
 
 TEST_F(Archive, InitRegistersSevenKeysAndPrintsOneLinePerKey) {
     std::vector<std::string> keys;
+    keys.reserve(documentData.size());
     for (const auto& entry : documentData) keys.push_back(entry.first);
     EXPECT_EQ(keys, KEYS);
     std::string lines;
@@ -95,7 +96,7 @@ TEST_F(Archive, FivePagesEndWithTheirAttributionAndTheManilaCopyWithout) {
         const std::string& text = page(key);
         ASSERT_GT(text.size(), line.size()) << key;
         EXPECT_BYTES(line, text.substr(text.size() - line.size())) << key;
-        EXPECT_EQ(count(text, "》除非特别注明"), 1u) << key;
+        EXPECT_EQ(count(text, "》除非特别注明"), 1U) << key;
     }
     EXPECT_EQ(page("manila-room-document").find("》除非特别注明"), std::string::npos);
 }
@@ -114,7 +115,7 @@ TEST_F(Archive, TheManilaPaperIsTheNoclippingPageThenTheGuideToLevels) {
          {"Level 0", "Level 1", "Level 2", "Level 3", "Level 4", "享乐层", "终点"})
         levels.push_back("\n\x1b[1m\x1b[4m## " + name + "\n\x1b[0m");
     EXPECT_EQ(missingInOrder(manila.substr(registered.size()), levels), "");
-    EXPECT_EQ(count(manila, "\n\x1b[1m\x1b[4m## "), 4u + 7u);
+    EXPECT_EQ(count(manila, "\n\x1b[1m\x1b[4m## "), 4U + 7U);
     EXPECT_TRUE(manila.ends_with("。\n\n"));
 }
 
@@ -130,13 +131,13 @@ TEST(Markup, SurvivalBlocksAreTheirExactBytes) {
 TEST_F(Archive, EachPageHoldsItsFixedLinesInOrder) {
     EXPECT_EQ(missingInOrder(page("phenomenon-c-0"), NOCLIPPING_LINES), "");
     EXPECT_EQ(missingInOrder(page("manila-room-document"), NOCLIPPING_LINES), "");
-    EXPECT_EQ(
-        missingInOrder(page("red-rooms"),
-                       {"\x1b[1m# 红室\x1b[0m\n\n\x1b[37m\x1b[1m\x1b[4m生存难度：等级 3\x1b[0m\n"
-                        "- 不安全且不稳定\n- 环境危害\n- 实体绝迹\n\n",
-                        section("描述"), section("基地、前哨和社区"), section("入口和出口"),
-                        subsection("入口"), subsection("出口")}),
-        "");
+    const std::string redRoomsHead =
+        "\x1b[1m# 红室\x1b[0m\n\n\x1b[37m\x1b[1m\x1b[4m生存难度：等级 3\x1b[0m\n"
+        "- 不安全且不稳定\n- 环境危害\n- 实体绝迹\n\n";
+    EXPECT_EQ(missingInOrder(page("red-rooms"),
+                             {redRoomsHead, section("描述"), section("基地、前哨和社区"),
+                              section("入口和出口"), subsection("入口"), subsection("出口")}),
+              "");
     EXPECT_EQ(missingInOrder(page("level-0"),
                              {"\x1b[1m# Level 0\x1b[0m\n  教学关卡\n\n" + SD1_TEXT, section("描述"),
                               "\n    [^1]: ", section("实体"), section("入口与出口"),
@@ -167,7 +168,7 @@ TEST_F(Archive, PagesFollowTheLayoutRules) {
         const auto body = attribution == std::string::npos ? text : text.substr(0, attribution + 1);
         EXPECT_EQ(body.substr(body.size() - 2), "\n\n") << key << " ends with an empty line";
         // One empty line between blocks; only the manila paper's seam has more.
-        EXPECT_EQ(count(body, "\n\n\n"), key == "manila-room-document" ? 2u : 0u) << key;
+        EXPECT_EQ(count(body, "\n\n\n"), key == "manila-room-document" ? 2U : 0U) << key;
         // Every reference span is closed on its own line.
         for (auto at = body.find(LINK_OPEN); at != std::string::npos;
              at = body.find(LINK_OPEN, at + 1)) {
@@ -176,14 +177,14 @@ TEST_F(Archive, PagesFollowTheLayoutRules) {
             EXPECT_EQ(body.find('\n', at), body.find('\n', close)) << key << " at " << at;
         }
     }
-    EXPECT_EQ(count(page("phenomenon-c-0"), LINK_OPEN), 3u);
-    EXPECT_EQ(count(page("level-0"), LINK_OPEN), 2u);
+    EXPECT_EQ(count(page("phenomenon-c-0"), LINK_OPEN), 3U);
+    EXPECT_EQ(count(page("level-0"), LINK_OPEN), 2U);
     EXPECT_NE(page("level-0").find(LINK_OPEN + "红色墙纸和昏暗灯光（red-rooms）\x1b[0m"),
               std::string::npos);
-    EXPECT_EQ(count(page("object-1"), LINK_OPEN), 8u);
-    EXPECT_EQ(count(page("level-0"), "[^1]"), 2u);  // the mark and its definition
-    EXPECT_EQ(count(page("level-1"), "[^2]"), 2u);
-    EXPECT_EQ(count(page("level-0"), "\n- ") - count(SD1_TEXT, "\n- "), 7u);  // hallucinations
+    EXPECT_EQ(count(page("object-1"), LINK_OPEN), 8U);
+    EXPECT_EQ(count(page("level-0"), "[^1]"), 2U);  // the mark and its definition
+    EXPECT_EQ(count(page("level-1"), "[^2]"), 2U);
+    EXPECT_EQ(count(page("level-0"), "\n- ") - count(SD1_TEXT, "\n- "), 7U);  // hallucinations
 }
 
 TEST_F(Archive, EachPageIsAboutTheSizeOfItsArticle) {
@@ -191,7 +192,7 @@ TEST_F(Archive, EachPageIsAboutTheSizeOfItsArticle) {
         {"phenomenon-c-0", 4300}, {"red-rooms", 1700}, {"level-0", 4100},
         {"level-1", 3800},        {"object-1", 10600}, {"manila-room-document", 7000}};
     for (const auto& [key, size] : sizes) {
-        const double bytes = static_cast<double>(page(key).size());
+        const auto bytes = static_cast<double>(page(key).size());
         EXPECT_GT(bytes, size * 0.85) << key;
         EXPECT_LT(bytes, size * 1.15) << key;
     }

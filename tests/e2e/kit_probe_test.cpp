@@ -15,7 +15,7 @@ TEST(PacedText, TricklesInAndSpaceHurriesIt) {
     const auto start = std::chrono::steady_clock::now();
     ASSERT_TRUE(play.expect("..........", 2s));
     // Ten bytes take at least nine pauses; written at once they would come together.
-    EXPECT_GE(std::chrono::steady_clock::now() - start, 180ms);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(180));
     ASSERT_TRUE(play.hurryTo("[done]", 10s)) << "the space did not hurry the text";
     EXPECT_EQ(play.transcript(), text + "[done]");
     play.send("q");

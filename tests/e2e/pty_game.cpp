@@ -3,7 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
-#include <signal.h>
+#include <signal.h>  // NOLINT(modernize-deprecated-headers): POSIX sigaction and kill
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -124,6 +124,7 @@ PtyGame::PtyGame(const Launch& launch) {
     std::vector<std::string> words{launch.program};
     words.insert(words.end(), launch.args.begin(), launch.args.end());
     std::vector<char*> argv;
+    argv.reserve(words.size());
     for (auto& word : words) argv.push_back(word.data());
     argv.push_back(nullptr);
 
@@ -214,8 +215,8 @@ std::optional<Report> PtyGame::nextReport(Clock::time_point until) {
     for (;;) {
         pollfd watch[2] = {{reports_, POLLIN, 0}, {outputFd(), POLLIN, 0}};
         if (poll(watch, 2, remainingMillis(until)) <= 0) return std::nullopt;
-        if (watch[1].revents & POLLIN) readSome(Clock::now());
-        if (!(watch[0].revents & (POLLIN | POLLHUP))) continue;
+        if ((watch[1].revents & POLLIN) != 0) readSome(Clock::now());
+        if ((watch[0].revents & (POLLIN | POLLHUP)) == 0) continue;
         Report event{};
         if (read(reports_, &event, sizeof event) != sizeof event) return std::nullopt;
         return event;
@@ -261,9 +262,9 @@ bool PtyGame::waitStopped(std::chrono::milliseconds timeout) {
     return false;
 }
 
-void PtyGame::resume() { writeAll(commands_, "c", 1); }
+void PtyGame::resume() const { writeAll(commands_, "c", 1); }
 
-void PtyGame::signal(int number) { kill(program_, number); }
+void PtyGame::signal(int number) const { kill(program_, number); }
 
 void PtyGame::closeInput() {
     close(inputPipe_);
@@ -287,7 +288,7 @@ termios PtyGame::mode() const {
     return now;
 }
 
-void PtyGame::setMode(const termios& mode) { tcsetattr(slave_, TCSANOW, &mode); }
+void PtyGame::setMode(const termios& mode) const { tcsetattr(slave_, TCSANOW, &mode); }
 
 bool PtyGame::waitForMode(bool (*test)(const termios&), std::chrono::milliseconds timeout) {
     const auto until = Clock::now() + timeout;

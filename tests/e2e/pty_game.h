@@ -66,18 +66,18 @@ class PtyGame {
     // With asJob: waits until the program is stopped, then continues it in the
     // foreground, as a shell's fg does.
     bool waitStopped(std::chrono::milliseconds timeout = 5s);
-    void resume();
+    void resume() const;
 
-    void signal(int number);  // sends a signal to the program
-    void closeInput();        // with pipedInput: end of input
-    void closeOutput();       // with pipedOutput: the reader goes away
-    void hangUp();            // the terminal goes away, as when its window is closed
+    void signal(int number) const;  // sends a signal to the program
+    void closeInput();              // with pipedInput: end of input
+    void closeOutput();             // with pipedOutput: the reader goes away
+    void hangUp();                  // the terminal goes away, as when its window is closed
 
     // Waits until the terminal's mode satisfies test (it changes asynchronously).
     bool waitForMode(bool (*test)(const termios&), std::chrono::milliseconds timeout = 5s);
 
     termios mode() const;                                    // the terminal's mode now
-    void setMode(const termios& mode);                       // as a shell does for itself
+    void setMode(const termios& mode) const;                 // as a shell does for itself
     const termios& startMode() const { return startMode_; }  // before the program ran
     const std::string& transcript() const { return transcript_; }
     std::string sinceMatch() const { return transcript_.substr(cursor_); }

@@ -1,7 +1,7 @@
 // The terminal comes back as the player left it, however the game ends; and
 // the game ends cleanly when its input or its output goes away.
 #include <gtest/gtest.h>
-#include <signal.h>
+#include <signal.h>  // NOLINT(modernize-deprecated-headers): POSIX sigaction and kill
 
 #include "e2e/pty_game.h"
 
@@ -52,13 +52,14 @@ TEST(Restore, AfterEveryWayOut) {
         PtyGame play(game());
         ASSERT_TRUE(play.expect("》a"));
         ASSERT_TRUE(play.waitForMode(inKeyMode));
-        if (way.keys) play.send(way.keys);
-        if (way.signal) play.signal(way.signal);
+        if (way.keys != nullptr) play.send(way.keys);
+        if (way.signal != 0) play.signal(way.signal);
         const auto status = play.waitExit();
-        if (way.killedWith)
+        if (way.killedWith != 0) {
             EXPECT_TRUE(killedBy(status, way.killedWith)) << (status ? *status : -1);
-        else
+        } else {
             EXPECT_TRUE(exitedWith(status, 0));
+        }
         EXPECT_MODE_RESTORED(play);
     }
 }

@@ -10,7 +10,7 @@
 
 class Screen {
   public:
-    Screen(int rows = 24, int columns = 80);
+    explicit Screen(int rows = 24, int columns = 80);
     ~Screen();
     Screen(const Screen&) = delete;
     Screen& operator=(const Screen&) = delete;

@@ -1,6 +1,6 @@
 // Start-up and the title menu, as a player at a terminal meets them.
 #include <gtest/gtest.h>
-#include <signal.h>
+#include <signal.h>  // NOLINT(modernize-deprecated-headers): POSIX sigaction and kill
 
 #include "e2e/pty_game.h"
 #include "e2e/screen.h"

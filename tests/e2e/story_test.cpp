@@ -136,7 +136,7 @@ class Walk {
         return std::stoi(found[1]);
     }
 
-    [[noreturn]] void lost(const std::string& what) {
+    [[noreturn]] void lost(const std::string& what) const {
         throw std::runtime_error(what + "\nlast output: " + visible(play.sinceMatch()));
     }
 };

@@ -1,6 +1,6 @@
 // The explorer terminal behind title choice B, played at a real terminal.
 #include <gtest/gtest.h>
-#include <signal.h>
+#include <signal.h>  // NOLINT(modernize-deprecated-headers): POSIX sigaction and kill
 
 #include "e2e/pty_game.h"
 #include "e2e/screen.h"

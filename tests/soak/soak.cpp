@@ -7,7 +7,7 @@
 //
 // A play's input ends when its terminal closes, as when a window is closed under
 // nohup: the game meets it as failed reads.
-#include <signal.h>
+#include <signal.h>  // NOLINT(modernize-deprecated-headers): POSIX sigaction and kill
 
 #include <chrono>
 #include <cstdio>
@@ -34,25 +34,27 @@ std::string randomKey(std::mt19937& draw) {
     for (const auto& kind : kinds) total += kind.first;
     int pick = std::uniform_int_distribution<int>(0, total - 1)(draw);
     std::string key;
-    for (const auto& kind : kinds)
+    for (const auto& kind : kinds) {
         if ((pick -= kind.first) < 0) {
             key = kind.second;
             break;
         }
-    if (key == "*letter") return std::string(1, static_cast<char>('e' + draw() % 22));
+    }
+    if (key == "*letter") return {static_cast<char>('e' + draw() % 22)};
     if (key == "*arrow") return std::string("\x1b[") + "ABCD"[draw() % 4];
     if (key == "*control") {
         // Any control byte but the ones the terminal turns into signals
         // (Ctrl-C, Ctrl-\, Ctrl-Z): a player pressing those means to stop.
         for (;;) {
             const char c = static_cast<char>(1 + draw() % 31);
-            if (c != '\x03' && c != '\x1c' && c != '\x1a') return std::string(1, c);
+            if (c != '\x03' && c != '\x1c' && c != '\x1a') return {c};
         }
     }
     return key;
 }
 
 // How long a player takes before the next key: often at once, sometimes a while.
+// cppcheck-suppress constParameter ; drawing a number advances the engine
 std::chrono::milliseconds randomPause(std::mt19937& draw) {
     static const int pauses[] = {0, 0, 0, 1, 2, 5, 10, 15, 25, 40, 60, 100};
     return std::chrono::milliseconds(pauses[draw() % std::size(pauses)]);
@@ -129,13 +131,13 @@ bool playOnce(std::mt19937& draw, Tally& tally, std::string& keys, std::string& 
         why = "exit code " + std::to_string(WEXITSTATUS(*status));
         return false;
     }
-    if (!endedByItself)
+    if (!endedByItself) {
         ++tally.inputEnded;
-    else if (shows(play, "你已完成本次游戏。"))
+    } else if (shows(play, "你已完成本次游戏。")) {
         ++tally.endScreen;
-    else if (!shows(play, "\x1b[2J\x1b[0;0H“"))  // the story never began
+    } else if (!shows(play, "\x1b[2J\x1b[0;0H“")) {  // the story never began
         ++tally.titleLeft;
-    else {
+    } else {
         ++tally.others;
         why = "ended by itself before the end screen";
         return false;
@@ -155,7 +157,8 @@ int main(int argc, char** argv) {
     const auto start = Clock::now();
     for (int i = 0; i < plays; ++i) {
         std::mt19937 draw(seed + static_cast<unsigned>(i));
-        std::string keys, why;
+        std::string keys;
+        std::string why;
         ++tally.plays;
         if (!playOnce(draw, tally, keys, why)) {
             ++failures;

@@ -36,7 +36,7 @@ const char OFFER[] = "是否拾取（并使用）该物品？\nA 是\tB 否\n》
 TEST_F(Boxes, StatusPanelShowsTheNumbersAtOnce) {
     body = 385, baseAttack = 2, itemAttack = 5, san = -3;
     status();
-    ASSERT_EQ(Script::writes().size(), 1u);
+    ASSERT_EQ(Script::writes().size(), 1U);
     EXPECT_BYTES("当前的：\n体力：385\n攻击：7\n理智：-3\n", Script::output());
 }
 
@@ -78,7 +78,7 @@ TEST_F(Boxes, ItemTextsArePacedAndTheLineEndsAreNot) {
     EXPECT_EQ(writes.front().bytes, "\n");
     EXPECT_EQ(writes.back().bytes, "\n");
     // Each byte of the two texts is a write of its own, 20 ms after the last.
-    EXPECT_EQ(writes[1].bytes.size(), 1u);
+    EXPECT_EQ(writes[1].bytes.size(), 1U);
     EXPECT_EQ((writes[2].at - writes[1].at).count(), 20);
 }
 

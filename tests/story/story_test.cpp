@@ -57,12 +57,12 @@ TEST_F(Story, WithNoclipLevel0OffersCuttingOutStraightToLevel1) {
     EXPECT_EQ(body, 400);
     EXPECT_TRUE(visitLevel.at("level-0"));
     const std::string out = Script::output();
-    EXPECT_EQ(out.rfind(CLEAR + ARRIVAL, 0), 0u);
+    EXPECT_EQ(out.rfind(CLEAR + ARRIVAL, 0), 0U);
     EXPECT_NE(out.find("\nA 四处走走\tB 原地休息\tC 切出\n》a\bc\n"), std::string::npos)
         << visible(out);
     // The extra option and the prompt glyph are written at once, after the paced text.
     const auto& writes = Script::writes();
-    ASSERT_GE(writes.size(), 4u);
+    ASSERT_GE(writes.size(), 4U);
     EXPECT_EQ(writes[writes.size() - 5].bytes, "\tC 切出");
     EXPECT_EQ(writes[writes.size() - 4].bytes, "\n》");
 }
@@ -143,18 +143,19 @@ TEST_F(Story, ExplorationDrawsTheBoxesThenEachBoxsItemsInTurn) {
         // count and one value per item. Every item is taken.
         std::srand(seed);
         const int times = std::rand() % 5 + 1;
-        std::vector<std::string> expected, answers;
+        std::vector<std::string> expected;
+        std::vector<std::string> answers;
         for (int i = 1; i <= times; ++i) {
             expected.push_back(fmt::format("第 {}/{} 个补给箱：", i, times));
             const int items = std::rand() % 2 + 1;
             for (int j = 1; j <= items; ++j) {
                 std::rand();
                 expected.push_back(fmt::format("补给箱中第 {}/{} 件", j, items));
-                answers.push_back("\r");
+                answers.emplace_back("\r");
             }
         }
         seen[static_cast<std::size_t>(times)] = true;
-        answers.push_back("c\r");  // back to the base
+        answers.emplace_back("c\r");  // back to the base
 
         std::srand(seed);
         answer(answers);
@@ -162,7 +163,7 @@ TEST_F(Story, ExplorationDrawsTheBoxesThenEachBoxsItemsInTurn) {
         const std::string out = Script::output();
         EXPECT_EQ(headers(out), expected) << "seed " << seed;
         EXPECT_EQ(body, 400 + 600 * static_cast<int>(answers.size() - 1)) << "seed " << seed;
-        EXPECT_EQ(out.rfind(CLEAR + "你开始探索 Level 1。\n\n第 1/", 0), 0u);
+        EXPECT_EQ(out.rfind(CLEAR + "你开始探索 Level 1。\n\n第 1/", 0), 0U);
         EXPECT_TRUE(out.ends_with("\n\n" + CLEAR +
                                   "你看见天花板上有涂鸦，你选择：\nA 忽略\tB 切出该天花板\tC 返回 "
                                   "M.E.G. 基地\n》a\bc\n\n"))
@@ -200,7 +201,7 @@ TEST_F(Story, TheEndScreenIsWrittenAtOnce) {
     answer({"x"});
     End();
     EXPECT_BYTES(CLEAR + "你已完成本次游戏。分数：0；剩余体力：1585。\n", Script::output());
-    EXPECT_EQ(Script::writes().size(), 2u);
+    EXPECT_EQ(Script::writes().size(), 2U);
     EXPECT_THROW(End(), Script::Quit);  // it waits for a key
 }
 

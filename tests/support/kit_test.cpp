@@ -25,7 +25,7 @@ std::vector<long> moments() {
 TEST(EscapeConstants, AreTheVtSequences) {
     EXPECT_BYTES("\x1b[2J\x1b[0;0H", CLEAR);
     EXPECT_BYTES("\x1b[2J", screenClear);
-    EXPECT_EQ(sizeof screenClear, 5u);
+    EXPECT_EQ(sizeof screenClear, 5U);
     EXPECT_BYTES("\x1b[1A\x1b[1B", LLINE NLINE);
     EXPECT_BYTES("\x1b[0m\x1b[1m\x1b[22m\x1b[4m\x1b[24m", COLOR BOLD NBOLD UNDLI NUNDLI);
     EXPECT_BYTES("\x1b[30m\x1b[31m\x1b[32m\x1b[33m\x1b[34m\x1b[35m\x1b[36m\x1b[37m\x1b[39m",
@@ -58,7 +58,7 @@ TEST_F(Kit, TerminalOperationsWriteTheirSequences) {
 
 TEST_F(Kit, StatementFormsWriteAtOnceOrPaced) {
     PRNT(CLEAR)
-    ASSERT_EQ(Script::writes().size(), 1u);
+    ASSERT_EQ(Script::writes().size(), 1U);
     EXPECT_EQ(Script::now(), Millis(0));
     SHOW("ab")
     EXPECT_EQ(Script::now(), Millis(40));
@@ -76,8 +76,8 @@ TEST_F(Kit, SlowOutputWritesByteByByteOnSchedule) {
     EXPECT_EQ(Script::now(), Millis(0));
 
     slowOutput("a廊", 20, true);  // one ASCII byte and three bytes of one character
-    ASSERT_EQ(Script::writes().size(), 4u);
-    for (const auto& write : Script::writes()) EXPECT_EQ(write.bytes.size(), 1u);
+    ASSERT_EQ(Script::writes().size(), 4U);
+    for (const auto& write : Script::writes()) EXPECT_EQ(write.bytes.size(), 1U);
     EXPECT_EQ(moments(), (std::vector<long>{0, 20, 40, 60}));
     EXPECT_EQ(Script::now(), Millis(80));  // a pause after the last byte too
     EXPECT_BYTES("a廊", Script::output());
@@ -235,8 +235,8 @@ TEST_F(Kit, EveryKindOfEnterIsOneEnter) {
 TEST_F(Kit, EndOfInputEndsTheGameQuietly) {
     Script::type("b");
     Script::endInput();
-    char cell = 0;
     try {
+        char cell = 0;
         selector(cell, "ab");
         FAIL() << "selector returned after input ended";
     } catch (const Script::Quit& quit) {
