@@ -5,10 +5,11 @@
 #   make test    install what is missing, then every test and check: warnings as
 #                errors, the sanitizers, the Debian package, clang-format,
 #                clang-tidy and cppcheck, and the Windows cross build under Wine
+#   make coverage  line coverage of src/ by every test (report in build/coverage/html)
 #   make bench   pacing and hurry figures on a pseudo-terminal (about 100 s)
 #   make soak    a thousand random plays at a terminal (15 to 20 min); PLAYS=n for more or fewer
 
-.PHONY: play install deb test bench soak clean
+.PHONY: play install deb test coverage bench soak clean
 
 play:
 	@scripts/setup play
@@ -36,6 +37,10 @@ test:
 	cmake --workflow --preset windows
 	scripts/lint
 	scripts/windows-smoke
+
+coverage:
+	@scripts/setup test
+	@scripts/coverage
 
 bench:
 	@scripts/setup test

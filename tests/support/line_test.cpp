@@ -54,8 +54,7 @@ TEST(TerminalLines, BackspaceErasesOneWholeCharacter) {
     EXPECT_BYTES("黄廊\b \b\b \bx\b \b\n", Script::output());
 
     Script::reset(true);
-    Script::type("\177\177ab\177\177\177c\r");  // nothing to erase: nothing written  // nothing to
-                                                // erase: nothing written
+    Script::type("\177\177ab\177\177\177c\r");  // nothing to erase: nothing written
     EXPECT_EQ(readLine(), "c");
     EXPECT_BYTES("ab\b \b\b \bc\n", Script::output());
 }
@@ -65,6 +64,11 @@ TEST(TerminalLines, EraseHandlesAccentsAndBrokenText) {
     Script::type("e\xcc\x81\x7f\x7f\r");  // e and a combining acute: the accent takes no column
     EXPECT_EQ(readLine(), "");
     EXPECT_BYTES("e\xcc\x81\b \b\n", Script::output());
+
+    Script::reset(true);
+    Script::type("a\xe2\x9c\x93\xef\xb8\x8f\x7f\x7f\r");  // ✓ and a variation selector
+    EXPECT_EQ(readLine(), "a");
+    EXPECT_BYTES("a\xe2\x9c\x93\xef\xb8\x8f\b \b\n", Script::output());
 
     Script::reset(true);
     Script::type("a\xe9\xbb\x7f\r");  // a cut-off sequence goes a byte at a time
