@@ -1,8 +1,15 @@
 # What `cmake --install` puts where, and the Debian package CPack makes of it.
-# The manual page carries the version; its date is the page's last change.
-set(HUANGLANG_MAN_DATE 2026-12-09)
-configure_file("${PROJECT_SOURCE_DIR}/doc/huanglang.6.in" "${PROJECT_BINARY_DIR}/huanglang.6" @ONLY)
-install(FILES "${PROJECT_BINARY_DIR}/huanglang.6" DESTINATION "${CMAKE_INSTALL_MANDIR}/man6")
+# The manual page carries the version; its date is the page's last change. It is
+# installed compressed, as man pages are on Debian (gzip -n: the same bytes every build).
+if(NOT WIN32)
+  set(HUANGLANG_MAN_DATE 2026-12-09)
+  set(page "${PROJECT_BINARY_DIR}/huanglang.6")
+  configure_file("${PROJECT_SOURCE_DIR}/doc/huanglang.6.in" "${page}" @ONLY)
+  add_custom_command(OUTPUT "${page}.gz" COMMAND gzip -9nc "${page}" > "${page}.gz"
+                     DEPENDS "${page}" COMMENT "Compressing the manual page")
+  add_custom_target(manual_page ALL DEPENDS "${page}.gz")
+  install(FILES "${page}.gz" DESTINATION "${CMAKE_INSTALL_MANDIR}/man6")
+endif()
 
 set(CPACK_PACKAGE_NAME huanglang)
 set(CPACK_PACKAGE_VENDOR "The huanglang developers")
@@ -15,7 +22,7 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION games)
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "An interactive story in Simplified Chinese, told at the terminal with paced text,\nsingle-key choices, an explorer terminal of reference pages and supply boxes.\nIt keeps nothing between runs.")
+    "An interactive story in Simplified Chinese, told at the terminal with\npaced text, single-key choices, an explorer terminal of reference pages\nand supply boxes. It keeps nothing between runs.")
 # The dependencies are whatever the binary really links, as dpkg-shlibdeps
 # reads them off it.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
