@@ -1,4 +1,5 @@
 # What `cmake --install` puts where, and the Debian package CPack makes of it.
+
 # The manual page carries the version; its date is the page's last change. It is
 # installed compressed, as man pages are on Debian (gzip -n: the same bytes every build).
 if(NOT WIN32)
@@ -11,6 +12,7 @@ if(NOT WIN32)
   install(FILES "${page}.gz" DESTINATION "${CMAKE_INSTALL_MANDIR}/man6")
 endif()
 
+# The package: `cpack -G DEB`, or the deb workflow preset.
 set(CPACK_PACKAGE_NAME huanglang)
 set(CPACK_PACKAGE_VENDOR "The huanglang developers")
 set(CPACK_PACKAGE_CONTACT "The huanglang developers <huanglang@example.org>")
