@@ -31,8 +31,8 @@ void documentRead() {
         PRNT(CLEAR)
         PRNT(FRONT_SCREEN)
         PRNT(PROMPT)
-        const std::string read =
-            readLine();  // the key exactly as typed: no trimming, no case folding
+        // The key exactly as typed: no trimming, no case folding.
+        const std::string read = readLine();
         PRNT(CLEAR)
         if (read.empty()) return;
         document(read);

@@ -77,7 +77,7 @@ void onTerminatingSignal(int signal) {
     errno = savedErrno;
 }
 
-void onSuspend(int /*unused*/) {
+void onSuspend(int /*signal*/) {
     const int savedErrno = errno;
     leaveKeyMode();
     setHandler(SIGTSTP, SIG_DFL, 0);
@@ -92,7 +92,7 @@ void onSuspend(int /*unused*/) {
 }
 
 // Also after an outside SIGSTOP, when a shell may have put its own mode back.
-void onContinue(int /*unused*/) {
+void onContinue(int /*signal*/) {
     const int savedErrno = errno;
     enterKeyMode();
     errno = savedErrno;
