@@ -25,8 +25,7 @@ int main(int argc, char** argv) {
     if (!play.expect(asOnTerminal("== GAME MENU ==\nA\t游戏\nB\t浏览麦格终端再游戏\nC\t离开\n》a")))
         return fail(play, "no title menu");
     if (!play.waitForMode(inKeyMode)) return fail(play, "the terminal is not in key mode");
-    play.send("c\r");
-    if (!exitedWith(play.waitExit(), 0)) return fail(play, "C did not end the game with status 0");
+    if (!leavesByChoiceC(play)) return fail(play, "C did not end the game with status 0");
     if (!sameMode(play.mode(), play.startMode()))
         return fail(play, "the terminal was not put back");
     std::printf("installed_play: %s showed the title menu and left on C with status 0\n", argv[1]);

@@ -344,6 +344,11 @@ bool killedBy(std::optional<int> status, int number) {
     return status && WIFSIGNALED(*status) && WTERMSIG(*status) == number;
 }
 
+bool leavesByChoiceC(PtyGame& play) {
+    play.send("c\r");
+    return exitedWith(play.waitExit(), 0);
+}
+
 std::string asOnTerminal(std::string_view bytes) {
     std::string shown;
     for (const char c : bytes) {

@@ -110,6 +110,10 @@ Launch launchOf(std::string program, std::vector<std::string> args = {});
 bool exitedWith(std::optional<int> status, int code);
 bool killedBy(std::optional<int> status, int number);
 
+// Chooses C at the title menu (or types it ahead); true when the game then ends
+// with exit code 0.
+bool leavesByChoiceC(PtyGame& play);
+
 // The same bytes as a terminal delivers them: output processing turns each
 // line feed into CR LF.
 std::string asOnTerminal(std::string_view bytes);

@@ -23,8 +23,7 @@ TEST(KeyMode, IsOnWhileTheMenuWaits) {
     EXPECT_EQ(keys.c_oflag, start.c_oflag);                    // output processing untouched
     EXPECT_EQ(keys.c_iflag, start.c_iflag & ~tcflag_t{IXON});  // nothing else cleared
     EXPECT_EQ(keys.c_lflag, start.c_lflag & ~tcflag_t{ICANON | ECHO | ECHONL | IEXTEN});
-    play.send("c\r");
-    EXPECT_TRUE(exitedWith(play.waitExit(), 0));
+    EXPECT_TRUE(leavesByChoiceC(play));
     EXPECT_MODE_RESTORED(play);
 }
 
@@ -72,8 +71,7 @@ TEST(Restore, ASignalIgnoredAtStartStaysIgnored) {
     play.signal(SIGTERM);
     play.send("b");
     EXPECT_TRUE(play.expect("\bb")) << "the game died of an ignored signal";
-    play.send("c\r");
-    EXPECT_TRUE(exitedWith(play.waitExit(), 0));
+    EXPECT_TRUE(leavesByChoiceC(play));
     EXPECT_MODE_RESTORED(play);
 }
 
@@ -100,8 +98,7 @@ TEST(Suspend, CtrlZRestoresTheModeAndContinuingBringsKeyModeBack) {
     play.resume();
     EXPECT_TRUE(play.waitForMode(inKeyMode)) << describeMode(play.mode());
 
-    play.send("c\r");
-    EXPECT_TRUE(exitedWith(play.waitExit(), 0));
+    EXPECT_TRUE(leavesByChoiceC(play));
     EXPECT_MODE_RESTORED(play);
 }
 

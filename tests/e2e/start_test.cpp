@@ -23,8 +23,7 @@ TEST(Startup, WritesTitleClearColumnsAndMenuThenTheDefault) {
     PtyGame play(game());
     ASSERT_TRUE(play.expect(asOnTerminal(STARTUP))) << visible(play.transcript());
     EXPECT_BYTES(asOnTerminal(STARTUP), play.transcript());  // nothing before it, nothing after
-    play.send("c\r");
-    EXPECT_TRUE(exitedWith(play.waitExit(), 0));
+    EXPECT_TRUE(leavesByChoiceC(play));
 }
 
 TEST(Startup, WritesTheSameBytesIntoAPipe) {
@@ -32,8 +31,7 @@ TEST(Startup, WritesTheSameBytesIntoAPipe) {
     launch.pipedOutput = true;
     PtyGame play(launch);
     ASSERT_TRUE(play.expect(STARTUP)) << visible(play.transcript());
-    play.send("c\r");
-    EXPECT_TRUE(exitedWith(play.waitExit(), 0));
+    EXPECT_TRUE(leavesByChoiceC(play));
     EXPECT_BYTES(STARTUP + "\bc", play.transcript());  // not a byte more
 }
 
@@ -66,8 +64,7 @@ TEST(TitleMenu, CtrlSDoesNotFreezeTheScreen) {
     ASSERT_TRUE(play.expect("》a"));
     play.send("\023b");  // Ctrl-S, then b
     EXPECT_TRUE(play.expect("\bb", 2s)) << "output stopped after Ctrl-S";
-    play.send("c\r");
-    EXPECT_TRUE(exitedWith(play.waitExit(), 0));
+    EXPECT_TRUE(leavesByChoiceC(play));
 }
 
 TEST(TitleMenu, APipedScriptPlaysIt) {
@@ -81,8 +78,8 @@ TEST(TitleMenu, APipedScriptPlaysIt) {
 
 TEST(TitleMenu, KeysTypedBeforeItAppearsAreKept) {
     PtyGame play(game());
-    play.send("c\r");  // before the game has even set up the terminal
-    EXPECT_TRUE(exitedWith(play.waitExit(), 0));
+    // Typed before the game has even set up the terminal.
+    EXPECT_TRUE(leavesByChoiceC(play));
     EXPECT_TRUE(play.expect("》a\bc")) << visible(play.transcript());
 }
 
@@ -93,8 +90,7 @@ TEST(TitleMenu, WaitsOnATerminalLeftNonBlocking) {
     ASSERT_TRUE(play.expect("》a"));
     play.send("b");
     EXPECT_TRUE(play.expect("\bb")) << "the game gave up on a read that would block";
-    play.send("c\r");
-    EXPECT_TRUE(exitedWith(play.waitExit(), 0));
+    EXPECT_TRUE(leavesByChoiceC(play));
 }
 
 TEST(TitleMenu, LooksRightOnScreen) {
@@ -117,8 +113,7 @@ TEST(TitleMenu, LooksRightOnScreen) {
     after.feed(play.transcript());
     EXPECT_EQ(after.row(4), "》b");  // replaced in place
     EXPECT_EQ(after.cursorColumn(), 3);
-    play.send("c\r");
-    EXPECT_TRUE(exitedWith(play.waitExit(), 0));
+    EXPECT_TRUE(leavesByChoiceC(play));
 }
 
 }  // namespace
