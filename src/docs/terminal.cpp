@@ -30,9 +30,8 @@ void documentRead() {
     while (true) {
         PRNT(CLEAR)
         PRNT(FRONT_SCREEN)
-        PRNT(PROMPT)
-        // The key exactly as typed: no trimming, no case folding.
-        const std::string read = readLine();
+        // The prompt, then the key exactly as typed: no trimming, no case folding.
+        const std::string read = readLine(PROMPT);
         PRNT(CLEAR)
         if (read.empty()) return;
         document(read);

@@ -30,6 +30,7 @@ void editWinLength(int x) {
 // ---- Output -------------------------------------------------------------------
 
 void print(std::string_view text) {
+    if (text.empty()) return;
     // Nobody is left to read the story: end as quietly as on closed input.
     if (!Platform::writeOutput(text.data(), text.size())) Platform::quit(0);
 }
@@ -45,6 +46,14 @@ void finishHurried(std::string_view rest) {
     for (std::size_t left = rest.size(); left > 0 && keyPressed(); --left) readKey();
 }
 
+// After each byte: takes one waiting key, and tells whether it hurries the
+// text. Once input has ended nobody can press a key any more, so the rest of
+// the text goes out at once rather than at a pace nobody can change.
+bool hurriedAfterByte() {
+    if (keyPressed()) return hurries(readKey());
+    return inputEnded();
+}
+
 }  // namespace
 
 void slowOutput(const std::string& s, unsigned sleepTime, bool canSkip) {
@@ -52,9 +61,7 @@ void slowOutput(const std::string& s, unsigned sleepTime, bool canSkip) {
     auto deadline = Platform::now();
     for (std::size_t i = 0; i < s.size(); ++i) {
         print(std::string_view(s).substr(i, 1));
-        if (canSkip && keyPressed()) {
-            if (hurries(readKey())) return finishHurried(std::string_view(s).substr(i + 1));
-        }
+        if (canSkip && hurriedAfterByte()) return finishHurried(std::string_view(s).substr(i + 1));
         if (sleepTime == 0) continue;
         // Pause to a schedule rather than for a span, so per-byte overhead never
         // adds up. After a stall (a terminal that stopped reading) start a fresh
@@ -76,8 +83,16 @@ void slowOutput(const std::string& s, unsigned sleepTime, bool canSkip) {
 char selector(char& to, const std::string& items) {
     if (items.empty()) return 0;
     char answer = items.front();
+    unsigned resumes = Platform::resumes();
     print(std::string_view(&answer, 1));
-    for (int key = readKey(); key != ENTER; key = readKey()) {
+    // Every choice prompt ends with 》: after a suspend the shell's lines stand
+    // below it, so the letter that Backspace replaces is shown where the player looks.
+    const Redraw redraw = [&] {
+        if (Platform::resumes() == resumes) return;
+        resumes = Platform::resumes();
+        print("\n》" + std::string(1, answer));
+    };
+    for (int key = readKey(redraw); key != ENTER; key = readKey(redraw)) {
         const auto found = items.find(static_cast<char>(key));
         if (found == std::string::npos) continue;
         answer = items[found];

@@ -87,6 +87,7 @@ void print(std::string_view text);
 // Writes s one byte at a time, pausing sleepTime ms after each byte. After each
 // byte one waiting key is taken: space or Enter hurries the rest of the text,
 // any other key is dropped. Keys that come in during the last pause stay waiting.
+// Input that has ended hurries the text too: no key can come any more.
 // With canSkip false no key is taken and the whole text is paced.
 void slowOutput(const std::string& s, unsigned sleepTime, bool canSkip);
 
@@ -94,6 +95,7 @@ void slowOutput(const std::string& s, unsigned sleepTime, bool canSkip);
 
 // One choice: shows the first letter of items as the default, replaces it in
 // place (backspace, letter) on each key that is an option, returns on Enter.
+// After a suspend it shows "》" and the letter again on a fresh line.
 // Stores the answer in `to` and returns it; an empty items returns 0 at once.
 char selector(char& to, const std::string& items);
 
@@ -107,11 +109,13 @@ int readKey();
 // Waits for one key and drops it.
 void waitKey();
 
-// Reads one line without its line end. On a terminal the typed text is echoed
-// and can be edited (Backspace, Ctrl-U). A last line without a line end still
-// counts; once input has ended, every call yields an empty line. Lines are held
-// to MAX_LINE bytes and the rest of a longer line is dropped.
-std::string readLine();
+// Writes prompt at the start of a line, then reads one line without its line
+// end. On a terminal the typed text is echoed and can be edited (Backspace,
+// Ctrl-U) across the rows it wraps onto, and the prompt and the text are drawn
+// again on a fresh line after a suspend or a resize. A last line without a line
+// end still counts; once input has ended, every call yields an empty line.
+// Lines are held to MAX_LINE bytes and the rest of a longer line is dropped.
+std::string readLine(std::string_view prompt = {});
 constexpr std::size_t MAX_LINE = 4096;
 
 // ---- Time ---------------------------------------------------------------------

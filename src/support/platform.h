@@ -19,7 +19,8 @@ using Clock = std::chrono::steady_clock;
 // every way out. Only the first call does anything.
 void prepareConsole();
 
-// Puts back the mode prepareConsole found. Idempotent, safe from a signal handler.
+// Puts back the mode prepareConsole found. Idempotent, safe from a signal
+// handler, and final: once it has run nothing puts key mode back.
 void restoreConsole();
 
 // Turns on VT processing for standard output where a console needs asking.
@@ -27,6 +28,19 @@ void enableVirtualTerminal();
 
 // True when standard input is an interactive console rather than a pipe or file.
 bool inputIsTerminal();
+
+// ---- The console under the game -----------------------------------------------
+// Readers that keep something on screen (a choice, a line being typed) compare
+// these counts before and after they wait, and draw their line again.
+
+// Times the game came back from a suspend to a terminal someone else had used.
+unsigned resumes();
+
+// Times the console window changed size.
+unsigned resizes();
+
+// The console's width in columns; 0 when output is not a console.
+int columns();
 
 // ---- Input --------------------------------------------------------------------
 
@@ -36,6 +50,10 @@ bool inputReady();
 // Waits until readInput would return at once, or until the deadline has passed.
 // True when input is ready (or has ended), false at the deadline.
 bool waitInputUntil(Clock::time_point deadline);
+
+// Waits until readInput would return at once (true), or until the game is
+// resumed or resized while it waits (false).
+bool waitInput();
 
 // Waits for input and stores up to size bytes. Returns how many; 0 means the
 // input has ended (closed, hung up or failed) and will not come back.

@@ -1,14 +1,22 @@
-// POSIX terminals: termios key mode, poll, and sleeps to a deadline.
+// POSIX terminals (Linux, macOS, the BSDs): termios key mode, select, and
+// sleeps to a deadline.
 //
 // Key mode is what a pager or an editor in cbreak mode uses: no echo, no line
 // buffering, no Ctrl-S freeze, but Ctrl-C still interrupts and output is left
 // exactly as the terminal had it. The mode found at start comes back on every
 // way out, and is put back around a suspend.
-#include <poll.h>
+//
+// Only what all of these systems have is used: select rather than poll, which
+// macOS does not support on terminals, and nanosleep against the steady clock
+// rather than clock_nanosleep, which macOS lacks.
+#include <fcntl.h>
 #include <signal.h>  // NOLINT(modernize-deprecated-headers): POSIX sigaction and kill
+#include <sys/ioctl.h>
+#include <sys/select.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
@@ -23,13 +31,27 @@ namespace {
 termios savedMode{};                      // the terminal's mode as we found it
 termios keyMode{};                        // savedMode with line buffering and echo off
 volatile sig_atomic_t keyModeWanted = 0;  // we own the terminal: key mode while in the foreground
+volatile sig_atomic_t resumeCount = 0;    // continues that found the terminal used by someone else
+volatile sig_atomic_t resizeCount = 0;    // SIGWINCH received
+bool outputIsTerminal = false;            // a fatal signal resets the text attributes there
 bool prepared = false;                    // prepareConsole has run
 bool inputEnded = false;                  // standard input has ended; it stays so
+int wakeRead = -1;                        // a pipe the continue and resize handlers write
+int wakeWrite = -1;                       //   to, so a select waiting for a key returns
 
-// Terminating signals: the mode is restored, then the signal is raised again
+// Every signal whose default action ends the process, but SIGKILL and SIGSTOP,
+// which cannot be caught. The mode is restored, then the signal is raised again
 // with its default action, so the exit status still names it.
-constexpr int terminatingSignals[] = {SIGINT,  SIGTERM, SIGHUP, SIGQUIT, SIGSEGV,
-                                      SIGABRT, SIGBUS,  SIGFPE, SIGILL};
+constexpr int fatalSignals[] = {
+    SIGHUP,    SIGINT,  SIGQUIT, SIGILL,  SIGTRAP, SIGABRT, SIGBUS,    SIGFPE,  SIGUSR1,
+    SIGSEGV,   SIGUSR2, SIGALRM, SIGTERM, SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGSYS,
+#ifdef SIGEMT
+    SIGEMT,
+#endif
+#ifdef __linux__  // elsewhere SIGIO is discarded by default, and the others do not exist
+    SIGSTKFLT, SIGIO,   SIGPWR,
+#endif
+};
 
 // A crash from a blown stack still needs a stack to restore the terminal on.
 alignas(16) char signalStack[64 * 1024];
@@ -50,12 +72,33 @@ bool inForeground() {
     return group == -1 || group == getpgrp();
 }
 
+// The terminal is still there, but another process group has it.
+bool inBackground() {
+    const pid_t group = tcgetpgrp(STDIN_FILENO);
+    return group != -1 && group != getpgrp();
+}
+
 void enterKeyMode() {
     if (keyModeWanted != 0 && inForeground()) applyMode(keyMode);
 }
 
 void leaveKeyMode() {
     if (keyModeWanted != 0 && inForeground()) applyMode(savedMode);
+}
+
+// The next program's text starts plain, whatever a page was in the middle of.
+// A failed write is let go: we are on our way out.
+void resetAttributes() {
+    static constexpr char reset[] = "\033[0m";
+    if (!outputIsTerminal) return;
+    [[maybe_unused]] const ssize_t written = write(STDOUT_FILENO, reset, sizeof reset - 1);
+}
+
+// A full pipe already holds a wake-up, so a failed write loses nothing.
+void wake() {
+    const char byte = 0;
+    if (wakeWrite == -1) return;
+    [[maybe_unused]] const ssize_t written = write(wakeWrite, &byte, 1);
 }
 
 void setHandler(int signal, void (*handler)(int), int flags) {
@@ -68,8 +111,9 @@ void setHandler(int signal, void (*handler)(int), int flags) {
 
 // ---- Signal handlers ----------------------------------------------------------
 
-void onTerminatingSignal(int signal) {
+void onFatalSignal(int signal) {
     const int savedErrno = errno;
+    resetAttributes();
     restoreConsole();
     setHandler(signal, SIG_DFL, 0);
     raise(signal);  // delivered with the default action as this handler returns
@@ -92,10 +136,22 @@ void onSuspend(int /*signal*/) {
 }
 
 // Also after an outside SIGSTOP, when a shell may have put its own mode back.
+// A terminal found echoing again has been someone else's meanwhile: readers
+// showing a line draw it again. A continue that stopped nothing finds key mode.
 void onContinue(int /*signal*/) {
     const int savedErrno = errno;
+    termios found{};
+    if (keyModeWanted != 0 && inForeground() && tcgetattr(STDIN_FILENO, &found) == 0 &&
+        (found.c_lflag & (ICANON | ECHO)) != 0)
+        resumeCount = resumeCount + 1;
     enterKeyMode();
+    wake();
     errno = savedErrno;
+}
+
+void onResize(int /*signal*/) {
+    resizeCount = resizeCount + 1;
+    wake();
 }
 
 // Leaves alone any signal our parent told us to ignore (nohup, a job control-less shell).
@@ -105,15 +161,30 @@ bool ignoredAtStart(int signal) {
     return current.sa_handler == SIG_IGN;
 }
 
-void installHandlers() {
+void installFatalHandler(int signal) {
+    if (ignoredAtStart(signal)) return;
+    struct sigaction action {};
+    action.sa_handler = onFatalSignal;
+    action.sa_flags = SA_ONSTACK;
+    sigfillset(&action.sa_mask);  // one restore, not one interrupted by another signal
+    sigaction(signal, &action, nullptr);
+}
+
+void installFatalHandlers() {
     stack_t stack{};
     stack.ss_sp = signalStack;
     stack.ss_size = sizeof signalStack;
     sigaltstack(&stack, nullptr);
-    for (const int signal : terminatingSignals)
-        if (!ignoredAtStart(signal)) setHandler(signal, onTerminatingSignal, SA_ONSTACK);
+    for (const int signal : fatalSignals) installFatalHandler(signal);
+#ifdef SIGRTMIN
+    for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal) installFatalHandler(signal);
+#endif
+}
+
+void installJobControlHandlers() {
     if (!ignoredAtStart(SIGTSTP)) setHandler(SIGTSTP, onSuspend, SA_RESTART);
     setHandler(SIGCONT, onContinue, SA_RESTART);
+    setHandler(SIGWINCH, onResize, SA_RESTART);
 }
 
 void restoreAtExit() { restoreConsole(); }
@@ -127,18 +198,85 @@ termios keyModeFrom(const termios& mode) {
     return keys;
 }
 
+// Out of the way of standard input, output and error, which may be closed at
+// start, and not passed on to anything we might run.
+int highDescriptor(int fd) {
+    const int moved = fcntl(fd, F_DUPFD_CLOEXEC, 3);
+    close(fd);
+    return moved;
+}
+
+void openWakePipe() {
+    int ends[2];
+    if (pipe(ends) == -1) return;
+    wakeRead = highDescriptor(ends[0]);
+    wakeWrite = highDescriptor(ends[1]);
+    for (const int end : {wakeRead, wakeWrite})
+        if (end != -1) fcntl(end, F_SETFL, fcntl(end, F_GETFL) | O_NONBLOCK);
+}
+
+void drainWakePipe() {
+    char bytes[64];
+    while (read(wakeRead, bytes, sizeof bytes) > 0) {
+    }
+}
+
+// ---- Waiting ------------------------------------------------------------------
+
+enum Ready { NOTHING = 0, INPUT = 1, WOKEN = 2 };
+
+// Rounded up, so a wait never ends a hair before the deadline and spins on it.
+timeval toTimeval(Clock::duration span) {
+    const auto micros = std::chrono::ceil<std::chrono::microseconds>(span).count();
+    return {static_cast<time_t>(micros / 1000000), static_cast<suseconds_t>(micros % 1000000)};
+}
+
 timespec toTimespec(Clock::duration span) {
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(span);
     return {static_cast<time_t>(seconds.count()),
             static_cast<long>(std::chrono::nanoseconds(span - seconds).count())};
 }
 
-// Waits until fd is ready for events; false on a descriptor poll cannot watch.
-bool waitFor(int fd, short events) {
-    pollfd watch{fd, events, 0};
-    while (poll(&watch, 1, -1) == -1)
+// Waits until standard input is readable (when watched) or a handler wakes
+// us, for at most timeout (none: no limit). A failed select counts as input:
+// the read will tell what is wrong.
+int waitReadable(bool watchInput, const timeval* timeout) {
+    fd_set readable;
+    FD_ZERO(&readable);
+    if (watchInput) FD_SET(STDIN_FILENO, &readable);
+    if (wakeRead != -1) FD_SET(wakeRead, &readable);
+    timeval left{};
+    if (timeout != nullptr) left = *timeout;
+    const int top = std::max(STDIN_FILENO, wakeRead) + 1;
+    if (select(top, &readable, nullptr, nullptr, timeout != nullptr ? &left : nullptr) == -1)
+        return errno == EINTR ? WOKEN : INPUT;
+    int ready = NOTHING;
+    if (watchInput && FD_ISSET(STDIN_FILENO, &readable)) ready |= INPUT;
+    if (wakeRead != -1 && FD_ISSET(wakeRead, &readable)) {
+        drainWakePipe();
+        ready |= WOKEN;
+    }
+    return ready;
+}
+
+// False on a descriptor select cannot watch.
+bool waitWritable() {
+    fd_set writable;
+    FD_ZERO(&writable);
+    FD_SET(STDOUT_FILENO, &writable);
+    int ready;
+    while ((ready = select(STDOUT_FILENO + 1, nullptr, &writable, nullptr, nullptr)) == -1)
         if (errno != EINTR) return false;
-    return (watch.revents & POLLNVAL) == 0;
+    return ready > 0;
+}
+
+// A read from the background fails when SIGTTIN is ignored or our process group
+// is orphaned. The terminal is still there, so we wait to be brought to the
+// front: SIGCONT wakes us then, and we look again now and then in case nobody
+// sends one.
+void waitForForeground() {
+    const timeval aWhile{0, 250000};
+    while (inBackground()) waitReadable(false, &aWhile);
 }
 
 }  // namespace
@@ -150,32 +288,57 @@ void prepareConsole() {
     prepared = true;
     // A reader that went away must show up as a failed write, not kill us.
     if (!ignoredAtStart(SIGPIPE)) setHandler(SIGPIPE, SIG_IGN, 0);
-    if (isatty(STDIN_FILENO) == 0 || tcgetattr(STDIN_FILENO, &savedMode) == -1) return;
+    outputIsTerminal = isatty(STDOUT_FILENO) == 1;
+    const bool keys = isatty(STDIN_FILENO) == 1 && tcgetattr(STDIN_FILENO, &savedMode) == 0;
+    // A terminal on either side has something to put back when a signal ends us.
+    if (keys || outputIsTerminal) installFatalHandlers();
+    if (!keys) return;
     keyMode = keyModeFrom(savedMode);
-    installHandlers();
+    openWakePipe();
+    installJobControlHandlers();
     std::atexit(restoreAtExit);
     keyModeWanted = 1;
     enterKeyMode();
 }
 
+// The continue and suspend handlers are held off while the mode goes back, and
+// find keyModeWanted cleared when they run: nothing brings key mode back after.
 void restoreConsole() {
-    leaveKeyMode();
-    keyModeWanted = 0;
+    sigset_t jobControl;
+    sigset_t previous;
+    sigemptyset(&jobControl);
+    sigaddset(&jobControl, SIGCONT);
+    sigaddset(&jobControl, SIGTSTP);
+    sigprocmask(SIG_BLOCK, &jobControl, &previous);
+    if (keyModeWanted != 0) {
+        keyModeWanted = 0;
+        if (inForeground()) applyMode(savedMode);
+    }
+    sigprocmask(SIG_SETMASK, &previous, nullptr);
 }
 
 void enableVirtualTerminal() {}
 
 bool inputIsTerminal() { return isatty(STDIN_FILENO) == 1; }
 
+// ---- The console under the game -----------------------------------------------
+
+unsigned resumes() { return static_cast<unsigned>(resumeCount); }
+
+unsigned resizes() { return static_cast<unsigned>(resizeCount); }
+
+int columns() {
+    winsize size{};
+    if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == -1) return 0;
+    return size.ws_col;
+}
+
 // ---- Input --------------------------------------------------------------------
 
 bool inputReady() {
     if (inputEnded) return true;
-    pollfd watch{STDIN_FILENO, POLLIN, 0};
-    int ready;
-    while ((ready = poll(&watch, 1, 0)) == -1)
-        if (errno != EINTR) return true;  // the read will tell what is wrong
-    return ready > 0;
+    const timeval noWait{0, 0};
+    return (waitReadable(true, &noWait) & INPUT) != 0;
 }
 
 bool waitInputUntil(Clock::time_point deadline) {
@@ -183,13 +346,12 @@ bool waitInputUntil(Clock::time_point deadline) {
     for (;;) {
         const auto left = deadline - Clock::now();
         if (left <= Clock::duration::zero()) return false;
-        const timespec timeout = toTimespec(left);
-        pollfd watch{STDIN_FILENO, POLLIN, 0};
-        const int ready = ppoll(&watch, 1, &timeout, nullptr);
-        if (ready > 0 || (ready == -1 && errno != EINTR)) return true;
-        if (ready == 0) return false;
+        const timeval timeout = toTimeval(left);
+        if ((waitReadable(true, &timeout) & INPUT) != 0) return true;
     }
 }
+
+bool waitInput() { return inputEnded || (waitReadable(true, nullptr) & INPUT) != 0; }
 
 std::size_t readInput(char* buffer, std::size_t size) {
     while (!inputEnded) {
@@ -197,9 +359,14 @@ std::size_t readInput(char* buffer, std::size_t size) {
         if (count > 0) return static_cast<std::size_t>(count);
         if (count == -1 && errno == EINTR) continue;
         // Someone else set the shared descriptor non-blocking: wait, don't spin.
-        if (count == -1 && (errno == EAGAIN || errno == EWOULDBLOCK) &&
-            waitFor(STDIN_FILENO, POLLIN))
+        if (count == -1 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            waitReadable(true, nullptr);
             continue;
+        }
+        if (count == -1 && errno == EIO && inBackground()) {
+            waitForForeground();
+            continue;
+        }
         // End of file, EIO after a hang-up, EBADF once closed: nothing more will come.
         inputEnded = true;
     }
@@ -219,7 +386,7 @@ bool writeOutput(const char* data, std::size_t size) {
         const bool interrupted = written == -1 && errno == EINTR;
         const bool full = written == -1 && (errno == EAGAIN || errno == EWOULDBLOCK);
         // A signal or a full non-blocking terminal: try again; anything else is a closed output.
-        if (!interrupted && !(full && waitFor(STDOUT_FILENO, POLLOUT))) return false;
+        if (!interrupted && !(full && waitWritable())) return false;
     }
     return true;
 }
@@ -228,11 +395,13 @@ bool writeOutput(const char* data, std::size_t size) {
 
 Clock::time_point now() { return Clock::now(); }
 
-// The steady clock is CLOCK_MONOTONIC; sleeping to an absolute time on it means
-// an interrupted sleep resumes toward the same deadline.
+// Each sleep is for what is left until the deadline on the steady clock, so an
+// interrupted or early sleep resumes toward the same moment and nothing drifts.
 void sleepUntil(Clock::time_point deadline) {
-    const timespec target = toTimespec(deadline.time_since_epoch());
-    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &target, nullptr) == EINTR) {
+    for (auto left = deadline - Clock::now(); left > Clock::duration::zero();
+         left = deadline - Clock::now()) {
+        const timespec span = toTimespec(left);
+        nanosleep(&span, nullptr);
     }
 }
 

@@ -34,8 +34,12 @@ HANDLE outputHandle() { return GetStdHandle(STD_OUTPUT_HANDLE); }
 char pendingKey[8];
 std::size_t pendingCount = 0;
 
-// Ctrl-C, Ctrl-Break and a closed window: restore, then let Windows end us.
+// Ctrl-C, Ctrl-Break and a closed window: the text attributes reset and the
+// console restored, then Windows ends us.
 BOOL WINAPI onConsoleEvent(DWORD /*event*/) {
+    static constexpr char reset[] = "\033[0m";
+    DWORD written = 0;
+    if (haveOutputMode) WriteFile(outputHandle(), reset, sizeof reset - 1, &written, nullptr);
     restoreConsole();
     return FALSE;
 }
@@ -112,6 +116,20 @@ bool inputIsTerminal() {
     return GetConsoleMode(inputHandle(), &mode) != 0;
 }
 
+// ---- The console under the game -----------------------------------------------
+
+// A console program is never suspended, and a resized console reflows its own
+// lines: the line editor measures the width once, when a line starts.
+unsigned resumes() { return 0; }
+
+unsigned resizes() { return 0; }
+
+int columns() {
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (GetConsoleScreenBufferInfo(outputHandle(), &info) == 0) return 0;
+    return info.dwSize.X;
+}
+
 // ---- Input --------------------------------------------------------------------
 
 bool inputReady() {
@@ -142,6 +160,12 @@ bool waitInputUntil(Clock::time_point deadline) {
         ReadConsoleInputW(input, &record, 1, &count);
     }
     return inputReady();
+}
+
+bool waitInput() {
+    while (!waitInputUntil(Clock::now() + std::chrono::hours(24))) {
+    }
+    return true;
 }
 
 std::size_t readInput(char* buffer, std::size_t size) {

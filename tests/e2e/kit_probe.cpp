@@ -1,7 +1,7 @@
 // A small program over the console kit and the real console, so the end-to-end
 // tests can drive pacing and line editing on a real terminal:
 //   kit_probe pace TEXT   TEXT paced, then "[done]", then the next key in hex
-//   kit_probe lines       each line read, in hex, until an empty line
+//   kit_probe lines [PROMPT]  each line read after PROMPT ("> "), in hex, until an empty line
 #include <fmt/format.h>
 
 #include <string_view>
@@ -28,9 +28,9 @@ int main(int argc, char** argv) {
         PRNT("[done]")
         PRNT(fmt::format("[key {:02x}]", readKey()))
     } else if (command == "lines") {
+        const std::string_view prompt = argc > 2 ? argv[2] : "> ";
         for (;;) {
-            PRNT("> ")
-            const std::string line = readLine();
+            const std::string line = readLine(prompt);
             PRNT(fmt::format("[line {}]\n", hex(line)))
             if (line.empty()) break;
         }

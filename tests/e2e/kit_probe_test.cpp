@@ -2,6 +2,10 @@
 // as the terminal emulator draws it.
 #include <gtest/gtest.h>
 
+#include <random>
+#include <string>
+#include <vector>
+
 #include "e2e/pty_game.h"
 #include "e2e/screen.h"
 
@@ -42,6 +46,92 @@ TEST(LineEditor, EchoesAndErasesWholeCharactersOnScreen) {
     play.send("\r");
     ASSERT_TRUE(play.expect("[line ]"));
     EXPECT_TRUE(exitedWith(play.waitExit(), 0));
+}
+
+std::string hex(std::string_view bytes) {
+    std::string shown;
+    for (const char c : bytes) {
+        static const char digits[] = "0123456789abcdef";
+        shown += digits[static_cast<unsigned char>(c) >> 4];
+        shown += digits[static_cast<unsigned char>(c) & 15];
+    }
+    return shown;
+}
+
+// Random typing and erasing, Latin and Chinese, and the line it leaves (never empty).
+struct Edit {
+    std::string keys;
+    std::string line;
+};
+
+Edit randomEdit(std::mt19937& random) {
+    static const std::vector<std::string> characters = {"a", "l", "0", "-", "黄", "廊", "层", "级"};
+    Edit edit;
+    std::vector<std::string> typed;
+    const int steps = std::uniform_int_distribution<>(1, 60)(random);
+    for (int step = 0; step < steps; ++step) {
+        const int roll = std::uniform_int_distribution<>(0, 99)(random);
+        if (roll < 25) {
+            edit.keys += "\x7f";
+            if (!typed.empty()) typed.pop_back();
+        } else {
+            typed.push_back(characters[static_cast<std::size_t>(roll) % characters.size()]);
+            edit.keys += typed.back();
+        }
+    }
+    if (typed.empty()) {  // an empty line would end the probe
+        typed.emplace_back("x");
+        edit.keys += "x";
+    }
+    for (const auto& character : typed) edit.line += character;
+    return edit;
+}
+
+// At any width the rows of an edited line show the prompt and exactly what was
+// typed, however often it wrapped and was erased back across the margin.
+TEST(LineEditor, KeepsTheScreenEqualToTheLineAtAnyWidth) {
+    const std::string prompt = "请输入要查询的文档（不输入则退出终端）：";  // 40 columns
+    std::string twenty;
+    for (int i = 0; i < 20; ++i) twenty += "黄";
+    std::vector<Edit> edits = {
+        {"a" + twenty + std::string(21, '\x7f') + "x", "x"},
+        {"level-0\x7f\x7f"
+         "0",
+         "level0"},
+        {"a" + twenty +
+             "\x7f\x7f"
+             "bc",
+         "a" + twenty.substr(0, 54) + "bc"},
+    };
+    std::mt19937 random(11);
+    for (int i = 0; i < 12; ++i) edits.push_back(randomEdit(random));
+
+    for (const unsigned short width : {20, 41, 80}) {
+        SCOPED_TRACE(width);
+        Launch launch = probe({"lines", prompt});
+        launch.columns = width;
+        PtyGame play(launch);
+        ASSERT_TRUE(play.expect(prompt));
+        for (const Edit& edit : edits) {
+            SCOPED_TRACE(edit.keys);
+            const std::size_t start =
+                play.transcript().size() - play.sinceMatch().size() - prompt.size();
+            play.send(edit.keys + "\r");
+            const std::string done = "\r\n[line " + hex(edit.line) + "]\r\n";
+            ASSERT_TRUE(play.expect(done));
+            const std::size_t end = play.transcript().size() - play.sinceMatch().size();
+
+            Screen screen(60, width);
+            screen.feed(play.transcript().substr(start, end - done.size() - start));
+            std::string shown;
+            for (int row = 0; row <= screen.cursorRow(); ++row) shown += screen.row(row);
+            EXPECT_EQ(shown, prompt + edit.line);
+            for (int row = screen.cursorRow() + 1; row < 60; ++row) EXPECT_EQ(screen.row(row), "");
+            ASSERT_TRUE(play.expect(prompt));
+        }
+        play.send("\r");
+        EXPECT_TRUE(exitedWith(play.waitExit(), 0));
+    }
 }
 
 TEST(LineEditor, KeepsKeysTypedAheadInOrder) {

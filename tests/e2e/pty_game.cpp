@@ -60,6 +60,12 @@ void defaultSignals() {
     _exit(127);
 }
 
+void awaitCommand(int commands) {
+    char command = 0;
+    while (read(commands, &command, 1) == -1 && errno == EINTR) {
+    }
+}
+
 // What a shell does for one foreground job: its own process group, the
 // terminal handed to it, stops reported and continued on request.
 [[noreturn]] void runJobShell(const Launch& launch, char* const argv[], int reports, int commands) {
@@ -70,12 +76,17 @@ void defaultSignals() {
     if (job == 0) {
         // Both sides set the group and the foreground, so neither can race the other.
         setpgid(0, 0);
-        tcsetpgrp(STDIN_FILENO, getpid());
+        if (!launch.inBackground) tcsetpgrp(STDIN_FILENO, getpid());
         execProgram(launch, argv);
     }
     setpgid(job, job);
-    tcsetpgrp(STDIN_FILENO, job);
+    if (!launch.inBackground) tcsetpgrp(STDIN_FILENO, job);
     report(reports, 'P', job);
+    if (launch.inBackground) {  // until fg, the terminal stays the shell's
+        awaitCommand(commands);
+        tcsetpgrp(STDIN_FILENO, job);
+        kill(-job, SIGCONT);
+    }
     for (;;) {
         int status = 0;
         if (waitpid(job, &status, WUNTRACED) == -1) {
@@ -85,9 +96,7 @@ void defaultSignals() {
         if (WIFSTOPPED(status)) {
             tcsetpgrp(STDIN_FILENO, getpgrp());
             report(reports, 'S', WSTOPSIG(status));
-            char command = 0;
-            while (read(commands, &command, 1) == -1 && errno == EINTR) {
-            }
+            awaitCommand(commands);
             tcsetpgrp(STDIN_FILENO, job);
             kill(-job, SIGCONT);
             continue;
@@ -263,6 +272,10 @@ bool PtyGame::waitStopped(std::chrono::milliseconds timeout) {
 }
 
 void PtyGame::resume() const { writeAll(commands_, "c", 1); }
+
+void PtyGame::shellWrites(std::string_view text) const {
+    writeAll(slave_, text.data(), text.size());
+}
 
 void PtyGame::signal(int number) const { kill(program_, number); }
 

@@ -18,13 +18,15 @@ using namespace std::chrono_literals;
 
 // How a program is started.
 struct Launch {
-    std::string program;              // path of the binary
-    std::vector<std::string> args;    // its arguments
-    bool pipedInput = false;          // standard input is a pipe the test writes, not the terminal
-    bool pipedOutput = false;         // standard output is a pipe the test reads, not the terminal
-    bool noInput = false;             // standard input is not open at all
-    bool nonBlockingInput = false;    // the terminal left non-blocking by whoever shares it
-    bool asJob = false;               // a foreground job under a small shell, so Ctrl-Z can stop it
+    std::string program;            // path of the binary
+    std::vector<std::string> args;  // its arguments
+    bool pipedInput = false;        // standard input is a pipe the test writes, not the terminal
+    bool pipedOutput = false;       // standard output is a pipe the test reads, not the terminal
+    bool noInput = false;           // standard input is not open at all
+    bool nonBlockingInput = false;  // the terminal left non-blocking by whoever shares it
+    bool asJob = false;             // a foreground job under a small shell, so Ctrl-Z can stop it
+    bool inBackground =
+        false;  // with asJob: started as `program &`, brought to the front by resume
     std::vector<int> ignoredSignals;  // ignored before the program starts, as nohup does
     unsigned short rows = 24;
     unsigned short columns = 80;
@@ -64,9 +66,12 @@ class PtyGame {
     std::optional<int> waitExit(std::chrono::milliseconds timeout = 5s);
 
     // With asJob: waits until the program is stopped, then continues it in the
-    // foreground, as a shell's fg does.
+    // foreground, as a shell's fg does (also for one started in the background).
     bool waitStopped(std::chrono::milliseconds timeout = 5s);
     void resume() const;
+
+    // Text the shell writes to the terminal while the program is stopped.
+    void shellWrites(std::string_view text) const;
 
     void signal(int number) const;  // sends a signal to the program
     void closeInput();              // with pipedInput: end of input

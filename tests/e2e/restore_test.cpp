@@ -3,11 +3,31 @@
 #include <gtest/gtest.h>
 #include <signal.h>  // NOLINT(modernize-deprecated-headers): POSIX sigaction and kill
 
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+
 #include "e2e/pty_game.h"
+#include "e2e/screen.h"
 
 namespace {
 
 Launch game() { return launchOf(HUANGLANG_BINARY); }
+
+// Clock ticks of CPU time a process has used, user and system.
+long cpuTicks(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    std::istringstream fields(line.substr(line.rfind(')') + 2));
+    std::string field;
+    long ticks = 0;
+    for (int index = 3; fields >> field && index <= 15; ++index)
+        if (index >= 14) ticks += std::stol(field);
+    return ticks;
+}
 
 #define EXPECT_MODE_RESTORED(play)                           \
     EXPECT_TRUE(sameMode((play).startMode(), (play).mode())) \
@@ -45,6 +65,10 @@ TEST(Restore, AfterEveryWayOut) {
         {"SIGBUS", nullptr, SIGBUS, SIGBUS},
         {"SIGFPE", nullptr, SIGFPE, SIGFPE},
         {"SIGILL", nullptr, SIGILL, SIGILL},
+        {"SIGUSR1", nullptr, SIGUSR1, SIGUSR1},
+        {"SIGXFSZ", nullptr, SIGXFSZ, SIGXFSZ},
+        {"SIGALRM", nullptr, SIGALRM, SIGALRM},
+        {"a real-time signal", nullptr, SIGRTMIN + 3, SIGRTMIN + 3},
     };
     for (const Way& way : ways) {
         SCOPED_TRACE(way.name);
@@ -61,6 +85,56 @@ TEST(Restore, AfterEveryWayOut) {
         }
         EXPECT_MODE_RESTORED(play);
     }
+}
+
+TEST(Restore, CtrlCInAColouredPageLeavesTheTextPlain) {
+    PtyGame play(game());
+    ASSERT_TRUE(play.expect("》a"));
+    play.send("b\r");
+    ASSERT_TRUE(play.expect("（不输入则退出终端）："));
+    play.send("level-0\r");
+    ASSERT_TRUE(play.expect("\x1b[1m# Le"));  // the title is being written in bold
+    play.send("\x03");
+    EXPECT_TRUE(killedBy(play.waitExit(), SIGINT));
+    EXPECT_MODE_RESTORED(play);
+    const std::string& written = play.transcript();
+    EXPECT_EQ(written.substr(written.size() - 4), "\x1b[0m");
+    Screen screen;
+    screen.feed(written);
+    const Screen::Look pen = screen.pen();
+    EXPECT_FALSE(pen.bold || pen.underline || pen.foreground != -1);
+}
+
+// A continue coming in while the game puts the mode back must not bring key
+// mode back after it: 50 exits, by choice C and by SIGTERM, under a flood that
+// lasts well past the restore.
+TEST(Restore, AFloodOfContinuesDuringExitLeavesNoKeyMode) {
+    // Under AddressSanitizer the leak check at exit stops the process and waits
+    // for the stop, which a continue undoes: that check would wait for ever.
+    const char* sanitizer = std::getenv("ASAN_OPTIONS");
+    const std::string options = sanitizer != nullptr ? sanitizer : "";
+    setenv("ASAN_OPTIONS", (options + ":detect_leaks=0").c_str(), 1);
+    for (int run = 0; run < 50; ++run) {
+        SCOPED_TRACE(run);
+        PtyGame play(game());
+        ASSERT_TRUE(play.expect("》a"));
+        ASSERT_TRUE(play.waitForMode(inKeyMode));
+        const auto until = std::chrono::steady_clock::now() + 200ms;
+        std::thread flood([&] {
+            while (std::chrono::steady_clock::now() < until) play.signal(SIGCONT);
+        });
+        if (run % 2 == 0) {
+            play.send("c\r");
+        } else {
+            play.signal(SIGTERM);
+        }
+        flood.join();
+        const auto status = play.waitExit();
+        EXPECT_TRUE(run % 2 == 0 ? exitedWith(status, 0) : killedBy(status, SIGTERM))
+            << (status ? *status : -1);
+        EXPECT_MODE_RESTORED(play);
+    }
+    setenv("ASAN_OPTIONS", options.c_str(), 1);
 }
 
 TEST(Restore, ASignalIgnoredAtStartStaysIgnored) {
@@ -98,6 +172,70 @@ TEST(Suspend, CtrlZRestoresTheModeAndContinuingBringsKeyModeBack) {
     play.resume();
     EXPECT_TRUE(play.waitForMode(inKeyMode)) << describeMode(play.mode());
 
+    EXPECT_TRUE(leavesByChoiceC(play));
+    EXPECT_MODE_RESTORED(play);
+}
+
+// Ctrl-Z at a choice and at the explorer terminal's line, then fg: the choice
+// and the line are drawn again below the shell's lines, and keys go on from there.
+TEST(Suspend, ContinuingDrawsTheChoiceAndTheTypedLineAgain) {
+    Launch launch = game();
+    launch.asJob = true;
+    PtyGame play(launch);
+    ASSERT_TRUE(play.expect("》a"));
+    play.signal(SIGCONT);  // continuing what never stopped draws nothing
+    play.send("b");
+    ASSERT_TRUE(play.expect("\bb"));
+    EXPECT_NE(play.transcript().find("》a\bb"), std::string::npos) << visible(play.transcript());
+    play.send("\x1a");
+    ASSERT_TRUE(play.waitStopped());
+    play.shellWrites("\n[1]+  Stopped    huanglang\n$ fg\nhuanglang\n");
+    play.resume();
+    ASSERT_TRUE(play.expect(asOnTerminal("\n》b")));
+    play.send("\r");
+
+    const std::string prompt = "请输入要查询的文档（不输入则退出终端）：";
+    ASSERT_TRUE(play.expect(prompt));
+    play.send("层级");
+    ASSERT_TRUE(play.expect("层级"));
+    play.signal(SIGSTOP);
+    ASSERT_TRUE(play.waitStopped());
+    play.shellWrites("\n[1]+  Stopped    huanglang\n$ fg\nhuanglang\n");
+    play.setMode(play.startMode());
+    play.resume();
+    ASSERT_TRUE(play.expect(asOnTerminal("\n" + prompt + "层级")));
+    Screen screen(40, 80);
+    screen.feed(play.transcript());
+    EXPECT_EQ(screen.row(screen.cursorRow()), prompt + "层级");
+    EXPECT_EQ(screen.row(screen.cursorRow() - 2), "huanglang");  // below the shell's lines
+
+    play.send("\x7f\x7flist\r");  // what the player sees is what is looked up
+    EXPECT_TRUE(play.hurryTo("manila-room-document\r\nobject-1"));
+    play.signal(SIGTERM);
+    EXPECT_TRUE(killedBy(play.waitExit(), SIGTERM));
+    EXPECT_MODE_RESTORED(play);
+}
+
+// Started as `huanglang &` with SIGTTIN ignored, a read from the background
+// fails: the game waits, without spinning, until fg brings it to the front.
+TEST(Background, AFailedReadWaitsForTheForeground) {
+    Launch launch = game();
+    launch.asJob = true;
+    launch.inBackground = true;
+    launch.ignoredSignals = {SIGTTIN};
+    PtyGame play(launch);
+    ASSERT_TRUE(play.expect("》a"));
+    play.send("b");
+    const long before = cpuTicks(play.pid());
+    EXPECT_FALSE(play.waitExit(1s).has_value()) << "the game ended on a read from the background";
+    EXPECT_LT(cpuTicks(play.pid()) - before, 10) << "the game spun while it waited";
+
+    play.resume();
+    EXPECT_TRUE(play.waitForMode(inKeyMode)) << describeMode(play.mode());
+    ASSERT_TRUE(play.expect("\bb"));
+    Screen screen;
+    screen.feed(play.transcript());
+    EXPECT_EQ(screen.row(screen.cursorRow()), "》b");
     EXPECT_TRUE(leavesByChoiceC(play));
     EXPECT_MODE_RESTORED(play);
 }

@@ -89,6 +89,19 @@ Screen::Look Screen::look(int row, int column) const {
     return {cell.attrs.bold != 0, cell.attrs.underline != 0, indexed ? cell.fg.indexed.idx : -1};
 }
 
+Screen::Look Screen::pen() const {
+    VTermState* state = vterm_obtain_state(terminal_);
+    VTermValue bold{};
+    VTermValue underline{};
+    VTermValue foreground{};
+    vterm_state_get_penattr(state, VTERM_ATTR_BOLD, &bold);
+    vterm_state_get_penattr(state, VTERM_ATTR_UNDERLINE, &underline);
+    vterm_state_get_penattr(state, VTERM_ATTR_FOREGROUND, &foreground);
+    const VTermColor& colour = foreground.color;
+    const bool indexed = VTERM_COLOR_IS_INDEXED(&colour) && !VTERM_COLOR_IS_DEFAULT_FG(&colour);
+    return {bold.boolean != 0, underline.number != 0, indexed ? colour.indexed.idx : -1};
+}
+
 int Screen::find(int row, std::string_view wanted) const {
     std::vector<int> columnAt;
     const auto found = text(row, columnAt).find(wanted);

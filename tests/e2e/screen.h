@@ -31,6 +31,7 @@ class Screen {
         int foreground;
     };
     Look look(int row, int column) const;
+    Look pen() const;  // what the next character written would look like
 
     // The column where text starts on row, or -1.
     int find(int row, std::string_view wanted) const;

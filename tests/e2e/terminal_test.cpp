@@ -123,16 +123,42 @@ TEST(Terminal, APipedLastLineWithoutItsEndIsStillLookedUp) {
     EXPECT_EQ(play.sinceMatch(), "");
 }
 
+// Once input has ended the text it ended in goes out whole at once, and the
+// next key read ends the game: a piped script runs in no time, into a file too.
+TEST(Terminal, InputThatEndsHurriesTheTextItEndsIn) {
+    const struct {
+        const char* keys;
+        const char* lastWords;
+    } scripts[] = {
+        {"a\n", "按下任意键继续……\n\n"},
+        {"b\nmanila-room-document\n", "祝你好运，我们在 Level 1 等你。\n\n"},
+    };
+    for (const auto& script : scripts) {
+        SCOPED_TRACE(script.keys);
+        Launch launch = gameFromAPipe();
+        launch.pipedOutput = true;
+        PtyGame play(launch);
+        play.send(script.keys);
+        play.closeInput();
+        EXPECT_TRUE(exitedWith(play.waitExit(5s), 0));
+        const std::string& written = play.transcript();
+        ASSERT_GE(written.size(), std::string(script.lastWords).size());
+        EXPECT_EQ(written.substr(written.size() - std::string(script.lastWords).size()),
+                  script.lastWords);
+    }
+}
+
 TEST(Terminal, PipedInputEndingAtThePromptClosesItAndTheStoryBegins) {
     PtyGame play(gameFromAPipe());
     play.send("b\n");
     ASSERT_TRUE(play.expect(asOnTerminal(PROMPT)));
     play.closeInput();
-    // The opening plays at its pace, as nothing is left to hurry it.
+    // No key can come any more: the opening comes out whole at once, and the
+    // key it then waits for ends the game.
+    EXPECT_TRUE(exitedWith(play.waitExit(3s), 0));
     ASSERT_TRUE(play.expect(asOnTerminal(CLEAR + CLEAR + "“")));
+    EXPECT_TRUE(play.expect(asOnTerminal("按下任意键继续……\n\n")));
     EXPECT_EQ(play.sinceMatch(), "");
-    play.signal(SIGTERM);
-    EXPECT_TRUE(killedBy(play.waitExit(), SIGTERM));
 }
 
 }  // namespace

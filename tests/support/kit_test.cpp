@@ -212,6 +212,16 @@ TEST_F(Kit, SelectorWithNoOptionsReturnsAtOnce) {
     EXPECT_EQ(readKey(), 'b');  // no key was read
 }
 
+TEST_F(Kit, SelectorShowsItsLetterAgainAfterASuspend) {
+    char cell = 0;
+    Script::typeAt(Millis(5), "b");
+    Script::resumeAt(Millis(10));
+    Script::resizeAt(Millis(15), 40);  // a resize alone redraws nothing
+    Script::typeAt(Millis(20), "a\r");
+    EXPECT_EQ(selector(cell, "ab"), 'a');
+    EXPECT_BYTES("a\bb\n》b\ba", Script::output());
+}
+
 TEST_F(Kit, EveryKindOfEnterIsOneEnter) {
     char cell = 0;
     Script::type("b\n");  // LF alone
@@ -245,9 +255,14 @@ TEST_F(Kit, EndOfInputEndsTheGameQuietly) {
     EXPECT_BYTES("a\bb", Script::output());
     EXPECT_FALSE(keyPressed());
 
-    Script::endInput();  // paced text still finishes, unhurried, when no key can come
-    slowOutput("ab", 20, true);
-    EXPECT_EQ(Script::now(), Millis(40));
+    // No key can come any more: the text goes out whole and at once.
+    Script::reset();
+    Script::typeAt(Millis(30), "x");
+    Script::endInput();
+    slowOutput("abcdef", 20, true);
+    // x is taken after c, the end found in the pause after it: d, then the rest.
+    EXPECT_EQ(moments(), (std::vector<long>{0, 20, 40, 40, 40}));
+    EXPECT_BYTES("ef", Script::writes().back().bytes);
 }
 
 TEST_F(Kit, ClosedOutputEndsTheGameQuietly) {

@@ -6,6 +6,7 @@
 #include "support/script.h"
 
 using namespace Game;
+using Script::Millis;
 
 namespace {
 
@@ -94,6 +95,34 @@ TEST(TerminalLines, AreHeldToTheLimitOnScreenToo) {
     Script::type(std::string(MAX_LINE + 10, 'y') + "\r");
     EXPECT_EQ(readLine().size(), MAX_LINE);
     EXPECT_EQ(Script::output().size(), MAX_LINE + 1);
+}
+
+TEST(TerminalLines, EraseCrossesTheRowsALongLineWrapsOnto) {
+    Script::reset(true);
+    Script::resizeAt(Millis(0), 10);
+    Script::resumeAt(Millis(0));  // before the line starts: nothing to draw again
+    Script::type("abcdefgh黄\x7f\x7f\x7f\r");
+    EXPECT_EQ(readLine("> "), "abcdef");
+    // 黄 went to the second row; h filled the first to its margin, where only
+    // moving the cursor up and along reaches it.
+    EXPECT_BYTES("> abcdefgh黄\b \b\b \b\x1b[1A\r\x1b[9C\x1b[K\b \b\n", Script::output());
+
+    Script::reset(true);
+    Script::resizeAt(Millis(0), 10);
+    Script::type("abcdefg黄\x7fx\r");
+    EXPECT_EQ(readLine("> "), "abcdefgx");
+    // 黄 did not fit in the last column; x goes back there.
+    EXPECT_BYTES("> abcdefg黄\b \b\b \b\x1b[1A\r\x1b[9Cx\n", Script::output());
+}
+
+TEST(TerminalLines, AreDrawnAgainAfterASuspendOrAResize) {
+    Script::reset(true);
+    Script::type("ab");
+    Script::resumeAt(Millis(10));
+    Script::resizeAt(Millis(20), 30);
+    Script::typeAt(Millis(30), "c\r");
+    EXPECT_EQ(readLine("> "), "abc");
+    EXPECT_BYTES("> ab\n> ab\n> abc\n", Script::output());
 }
 
 TEST(SharedInput, KeysAndLinesKeepTheirOrder) {

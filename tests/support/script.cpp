@@ -16,6 +16,12 @@ struct Arrival {
     std::string keys;
 };
 
+// A resume or a resize at one moment.
+struct Change {
+    Millis at;
+    int columns;  // the new width, or 0 for a resume
+};
+
 struct State {
     Millis clock{0};                      // the virtual clock
     std::vector<Arrival> arrivals;        // keys not yet read, in order of arrival
@@ -24,6 +30,10 @@ struct State {
     std::size_t stalledWrite = SIZE_MAX;  // the write that blocks, by number
     Millis stall{0};                      // how long it blocks
     bool terminal = true;                 // what inputIsTerminal answers
+    std::vector<Change> changes;          // resumes and resizes still to come, in order
+    unsigned resumes = 0;                 // what the console's counts say now
+    unsigned resizes = 0;                 //
+    int columns = 0;                      // the console's width; 0: not known
     std::vector<Write> writes;            // everything written
     int prepares = 0;                     // prepareConsole calls
     int restores = 0;                     // restoreConsole calls
@@ -57,6 +67,14 @@ void typeAt(Millis at, std::string_view keys) {
                      [](const Arrival& a, const Arrival& b) { return a.at < b.at; });
 }
 
+void resumeAt(Millis at) { resizeAt(at, 0); }
+
+void resizeAt(Millis at, int columns) {
+    state.changes.push_back({std::max(at, state.clock), columns});
+    std::stable_sort(state.changes.begin(), state.changes.end(),
+                     [](const Change& a, const Change& b) { return a.at < b.at; });
+}
+
 void endInput() { state.inputEnds = true; }
 void closeOutput() { state.outputClosed = true; }
 
@@ -86,6 +104,42 @@ void restoreConsole() { ++state.restores; }
 void enableVirtualTerminal() {}
 bool inputIsTerminal() { return state.terminal; }
 
+namespace {
+
+void apply(const Script::Change& change) {
+    if (change.columns == 0) {
+        ++state.resumes;
+    } else {
+        ++state.resizes;
+        state.columns = change.columns;
+    }
+}
+
+// Changes whose moment has come, as the real console's counts would show them.
+void applyDueChanges() {
+    while (!state.changes.empty() && state.changes.front().at <= state.clock) {
+        apply(state.changes.front());
+        state.changes.erase(state.changes.begin());
+    }
+}
+
+}  // namespace
+
+unsigned resumes() {
+    applyDueChanges();
+    return state.resumes;
+}
+
+unsigned resizes() {
+    applyDueChanges();
+    return state.resizes;
+}
+
+int columns() {
+    applyDueChanges();
+    return state.columns;
+}
+
 bool inputReady() {
     if (state.arrivals.empty()) return state.inputEnds;
     return state.arrivals.front().at <= state.clock;
@@ -99,6 +153,17 @@ bool waitInputUntil(Clock::time_point deadline) {
         return true;
     }
     state.clock = std::max(state.clock, until);
+    return false;
+}
+
+// The next key or the next change, whichever comes first; a change that comes
+// no later than the key interrupts the wait.
+bool waitInput() {
+    if (inputReady() || state.changes.empty()) return true;
+    const Script::Change change = state.changes.front();
+    if (!state.arrivals.empty() && state.arrivals.front().at < change.at) return true;
+    state.clock = std::max(state.clock, change.at);
+    applyDueChanges();
     return false;
 }
 

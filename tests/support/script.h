@@ -34,6 +34,8 @@ void typeAt(Millis at, std::string_view keys);     // keys that arrive at a late
 void endInput();                                   // after the typed keys, input ends
 void closeOutput();                                // every later write fails
 void stallWrite(std::size_t index, Millis lasts);  // write number index (from 0) blocks this long
+void resumeAt(Millis at);                          // the game comes back from a suspend then
+void resizeAt(Millis at, int columns);             // the console is this wide from then on
 
 Millis now();
 std::string output();                // every byte written, in order
