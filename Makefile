@@ -4,7 +4,8 @@
 #   make deb     the Debian package, build/release/huanglang_<version>_amd64.deb
 #   make test    install what is missing, then every test and check: warnings as
 #                errors, the sanitizers, the Debian package, clang-format,
-#                clang-tidy and cppcheck, and the Windows cross build under Wine
+#                clang-tidy and cppcheck, the Windows cross build under Wine, and
+#                the macOS cross builds (arm64 and x86_64)
 #   make coverage  line coverage of src/ by every test (report in build/coverage/html)
 #   make bench   pacing and hurry figures on a pseudo-terminal (about 100 s)
 #   make soak    a thousand random plays at a terminal (15 to 20 min); PLAYS=n for more or fewer
@@ -35,6 +36,8 @@ test:
 	scripts/package-check
 	cmake --workflow --preset asan
 	cmake --workflow --preset windows
+	cmake --workflow --preset macos-arm64
+	cmake --workflow --preset macos-x86_64
 	scripts/lint
 	scripts/windows-smoke
 
