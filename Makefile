@@ -4,13 +4,17 @@
 #   make deb     the Debian package, build/release/huanglang_<version>_amd64.deb
 #   make test    install what is missing, then every test and check: warnings as
 #                errors, the sanitizers, the Debian package, clang-format,
-#                clang-tidy and cppcheck, the Windows cross build under Wine, and
-#                the macOS cross builds (arm64 and x86_64)
+#                clang-tidy and cppcheck, the Windows cross build under Wine, the
+#                macOS cross builds (arm64 and x86_64), and the browser edition
+#                played in headless Chromium
+#   make web     the browser edition, a static site in build/web/site
+#   make web-play  build it and serve it on http://127.0.0.1:8000/ (PORT=n for another)
 #   make coverage  line coverage of src/ by every test (report in build/coverage/html)
-#   make bench   pacing and hurry figures on a pseudo-terminal (about 100 s)
+#   make bench   pacing and hurry figures on a pseudo-terminal and in the browser
+#                (about two minutes)
 #   make soak    a thousand random plays at a terminal (15 to 20 min); PLAYS=n for more or fewer
 
-.PHONY: play install deb test coverage bench soak clean
+.PHONY: play install deb web web-play test coverage bench soak clean
 
 play:
 	@scripts/setup play
@@ -29,6 +33,15 @@ deb:
 	@scripts/setup package
 	cmake --workflow --preset deb
 
+web:
+	@scripts/setup web
+	cmake --workflow --preset web
+
+PORT ?= 8000
+web-play: web
+	@echo "The game is at http://127.0.0.1:$(PORT)/ (Ctrl-C here stops the server)."
+	@python3 -m http.server $(PORT) --bind 127.0.0.1 --directory build/web/site
+
 test:
 	@scripts/setup test
 	cmake --workflow --preset ci
@@ -38,8 +51,10 @@ test:
 	cmake --workflow --preset windows
 	cmake --workflow --preset macos-arm64
 	cmake --workflow --preset macos-x86_64
+	cmake --workflow --preset web
 	scripts/lint
 	scripts/windows-smoke
+	node tests/web/play_test.mjs build/web/site
 
 coverage:
 	@scripts/setup test
@@ -50,6 +65,8 @@ bench:
 	@cmake --preset ci --log-level=ERROR >/dev/null
 	@cmake --build --preset ci --target pacing_bench
 	@./build/ci/bench/pacing_bench
+	@cmake --workflow --preset web >/dev/null
+	@node bench/web_bench.mjs build/web/site
 
 PLAYS ?= 1000
 soak:

@@ -12,6 +12,10 @@ if(NOT WIN32)
   install(FILES "${page}.gz" DESTINATION "${CMAKE_INSTALL_MANDIR}/man6")
 endif()
 
+# Who holds what, in Debian's machine-readable form: the code under the Expat
+# (MIT) licence, the texts the player reads under CC-BY-SA-3.0.
+install(FILES "${PROJECT_SOURCE_DIR}/doc/copyright" DESTINATION "${CMAKE_INSTALL_DOCDIR}")
+
 # The package: `cpack -G DEB`, or the deb workflow preset.
 set(CPACK_PACKAGE_NAME huanglang)
 set(CPACK_PACKAGE_VENDOR "The huanglang developers")

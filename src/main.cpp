@@ -32,6 +32,5 @@ int main() {
     const char choice = s;
     if (choice == 'b') documentRead();
     if (choice == 'a' || choice == 'b') game();
-    restoreConsole();
-    return 0;
+    quit(0);  // the console put back, and in a browser the page told the game is over
 }

@@ -14,6 +14,8 @@ void prepareConsole() { Platform::prepareConsole(); }
 
 void restoreConsole() { Platform::restoreConsole(); }
 
+void quit(int code) { Platform::quit(code); }
+
 void enableANSI() { Platform::enableVirtualTerminal(); }
 
 // ---- Terminal control ---------------------------------------------------------

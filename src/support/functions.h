@@ -69,6 +69,10 @@ void prepareConsole();
 // Puts the console back as it was found. Harmless when already restored.
 void restoreConsole();
 
+// Ends the program with this exit code, the console put back: the way every
+// way out of the game ends, the end of main included.
+[[noreturn]] void quit(int code);
+
 // Asks the console to interpret VT sequences (processed output and VT
 // processing bits). Terminals that always do so need nothing.
 void enableANSI();

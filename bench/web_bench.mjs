@@ -1,0 +1,118 @@
+// Figures for the browser edition in headless Chromium; nothing here passes or
+// fails. Usage: node bench/web_bench.mjs SITE_FOLDER
+//   - the pace of 500 paced bytes of a page as the game hands them to the page,
+//     mean period and 99th percentile gap, beside a bare deadline loop of the
+//     page's own script in the same run;
+//   - from a space press to the last character of "object-1" on screen;
+//   - from navigation to the title menu, on a server on this machine;
+//   - the sizes of the game's .wasm and .js, raw and gzipped.
+import { readFileSync } from "node:fs";
+import { join } from "node:path";
+import { gzipSync } from "node:zlib";
+
+import { launch, Play, serve, sleep } from "../tests/web/browser.mjs";
+
+const BYTES = 500;
+const PERIOD = 20;
+
+function gapsOf(times) {
+  return times.slice(1).map((at, i) => at - times[i]);
+}
+
+function percentile(values, share) {
+  const sorted = [...values].sort((a, b) => a - b);
+  return sorted[Math.min(sorted.length - 1, Math.ceil(sorted.length * share) - 1)];
+}
+
+function pace(times) {
+  const gaps = gapsOf(times);
+  return { mean: (times.at(-1) - times[0]) / gaps.length, p99: percentile(gaps, 0.99) };
+}
+
+// The limit: a loop of the page's own script that sleeps to the same 20 ms
+// deadlines the way the game's waits do (timers rounded up to whole
+// milliseconds); given bytes, it writes them to the terminal too, one a
+// deadline, so the terminal has the game's drawing to do: the pace this page
+// allows without the game.
+function deadlineLoop([bytes, period]) {
+  const decoder = new TextDecoder();
+  return new Promise((resolve) => {
+    const times = [];
+    let deadline = performance.now();
+    const step = () => {
+      times.push(performance.now());
+      if (typeof bytes !== "number") {
+        const text = decoder.decode(Uint8Array.of(bytes[times.length - 1]), { stream: true });
+        if (text !== "") terminal.write(text);
+      }
+      if (times.length === (typeof bytes === "number" ? bytes : bytes.length)) return resolve(times);
+      deadline += period;
+      setTimeout(step, Math.max(0, Math.ceil(deadline - performance.now())));
+    };
+    step();
+  });
+}
+
+const site = process.argv[2];
+if (!site) {
+  console.error("usage: node bench/web_bench.mjs SITE_FOLDER");
+  process.exit(2);
+}
+const server = await serve(site);
+const browser = await launch();
+try {
+  const play = await Play.open(browser, server.url);
+  const menu = await play.page.evaluate(() => window.writeTimes.at(-1)[1]);
+  await play.page.evaluate(() => {
+    window.keyTimes = [];
+    document.addEventListener("keydown", () => window.keyTimes.push(performance.now()), true);
+  });
+
+  // The game's own pace: object-1 written byte by byte.
+  await play.choose("b");
+  await play.expect("（不输入则退出终端）：");
+  await play.type("object-1");
+  await play.enter();
+  await play.expect("\x1b[1m# Object 1");
+  const first = await play.page.evaluate(() => window.gameWrites.length);
+  // Left alone meanwhile: looking at the page every frame would disturb its timers.
+  await sleep(BYTES * PERIOD + 1000);
+  await play.page.waitForFunction(([from, bytes]) => window.gameWrites.length > from + bytes, [first, BYTES], {
+    timeout: 60000,
+    polling: 1000,
+  });
+  const paced = await play.page.evaluate(
+    ([from, bytes]) => window.gameWrites.slice(from, from + bytes + 1).map(([at, written]) => [at, written[0]]),
+    [first, BYTES],
+  );
+  const game = pace(paced.map(([at]) => at));
+
+  // The hurry: a space, and the page's last line on screen.
+  await play.type(" ");
+  await play.expect("archive/object-1\n");
+  const hurry = await play.page.evaluate(() => window.writeTimes.at(-1)[1] - window.keyTimes.at(-1));
+  const sleeping = pace(await play.page.evaluate(deadlineLoop, [BYTES + 1, PERIOD]));
+  const writing = pace(await play.page.evaluate(deadlineLoop, [paced.map(([, byte]) => byte), PERIOD]));
+  await play.close();
+
+  const sizes = ["huanglang.wasm", "huanglang.js"].map((name) => {
+    const bytes = readFileSync(join(site, name));
+    return { name, raw: bytes.length, gzipped: gzipSync(bytes, { level: 9 }).length };
+  });
+  const kb = (bytes) => `${(bytes / 1024).toFixed(1)} KB`;
+  const ms = (value) => `${value.toFixed(3)} ms`;
+
+  console.log(`browser edition, headless Chromium, ${BYTES} paced bytes at ${PERIOD} ms`);
+  console.log(`                       game        page's deadline loop: sleeping  writing the same bytes`);
+  const row = (label, key) => `  ${label.padEnd(20)} ${ms(game[key]).padStart(10)}  ${ms(sleeping[key]).padStart(24)}  ${ms(writing[key]).padStart(22)}`;
+  console.log(`${row("mean byte period", "mean")}   (target within 0.1 % of 20 ms)`);
+  console.log(`${row("99th percentile gap", "p99")}   (target within 1 ms of the loop)`);
+  console.log(`  space to the last character of object-1 on screen: ${ms(hurry)}   (target under 50 ms)`);
+  console.log(`  navigation to the title menu: ${ms(menu)}   (target under 500 ms)`);
+  for (const { name, raw, gzipped } of sizes) console.log(`  ${name.padEnd(15)} ${kb(raw).padStart(9)} raw  ${kb(gzipped).padStart(9)} gzipped`);
+  const total = sizes.reduce((sum, { gzipped }) => sum + gzipped, 0);
+  console.log(`  wasm + js gzipped: ${kb(total)}   (target under 250 KB)`);
+} finally {
+  await browser.close();
+  server.stop();
+}

@@ -1,0 +1,113 @@
+// The browser: the page's terminal emulator is the console.
+//
+// Every write is handed to the page at once, so a paced byte is on screen
+// before its pause. Keys come from a queue the page fills as the player types.
+// Waiting for a key or a deadline awaits a promise of the page's (Asyncify
+// unwinds the game's stack meanwhile), so the browser stays live: it draws,
+// takes keys and runs its timers while the game waits.
+//
+// The page hands the game its console as Module.page: write(bytes),
+// keysWaiting(), takeKeys(heap, at, most), waitForKey(milliseconds or -1),
+// sleep(milliseconds) and columns(). The bodies below are the page's script.
+#include <emscripten.h>
+
+#include <cmath>
+#include <cstdlib>
+
+#include "support/platform.h"
+
+namespace {
+
+EM_JS(void, pageWrite, (const char* data, int size),
+      { Module.page.write(HEAPU8.subarray(data, data + size)); });
+
+EM_JS(int, pageKeysWaiting, (), { return Module.page.keysWaiting(); });
+
+EM_JS(int, pageTakeKeys, (char* buffer, int size),
+      { return Module.page.takeKeys(HEAPU8, buffer, size); });
+
+// 1 when a key is waiting, 0 when the milliseconds ran out first; -1 waits for a key.
+EM_ASYNC_JS(int, pageWaitForKey, (double milliseconds),
+            { return Module.page.waitForKey(milliseconds); });
+
+EM_ASYNC_JS(void, pageSleep, (double milliseconds), { return Module.page.sleep(milliseconds); });
+
+EM_JS(int, pageColumns, (), { return Module.page.columns(); });
+
+using Game::Platform::Clock;
+
+// Timers in a browser may fire late but never early, at whole milliseconds:
+// rounded up, one timer reaches the deadline instead of a second, clamped one.
+double millisecondsUntil(Clock::time_point deadline) {
+    return std::ceil(std::chrono::duration<double, std::milli>(deadline - Clock::now()).count());
+}
+
+}  // namespace
+
+namespace Game::Platform {
+
+// ---- Console mode -------------------------------------------------------------
+// The page's terminal has no modes to change: keys reach the game unechoed,
+// and the terminal stays the page's when the game ends.
+
+void prepareConsole() {}
+void restoreConsole() {}
+void enableVirtualTerminal() {}
+bool inputIsTerminal() { return true; }
+
+// ---- The console under the game -----------------------------------------------
+// A tab is never suspended, and the page keeps its terminal at 80 columns,
+// scaling the font to the window instead.
+
+unsigned resumes() { return 0; }
+unsigned resizes() { return 0; }
+int columns() { return pageColumns(); }
+
+// ---- Input --------------------------------------------------------------------
+// Input never ends: the player can always type while the page is open.
+
+bool inputReady() { return pageKeysWaiting() != 0; }
+
+bool waitInputUntil(Clock::time_point deadline) {
+    while (!inputReady()) {
+        const double left = millisecondsUntil(deadline);
+        if (left <= 0) return false;
+        pageWaitForKey(left);
+    }
+    return true;
+}
+
+bool waitInput() {
+    while (!inputReady()) pageWaitForKey(-1);
+    return true;
+}
+
+std::size_t readInput(char* buffer, std::size_t size) {
+    waitInput();
+    return static_cast<std::size_t>(pageTakeKeys(buffer, static_cast<int>(size)));
+}
+
+// ---- Output -------------------------------------------------------------------
+
+bool writeOutput(const char* data, std::size_t size) {
+    pageWrite(data, static_cast<int>(size));
+    return true;
+}
+
+// ---- Time and exit ------------------------------------------------------------
+
+Clock::time_point now() { return Clock::now(); }
+
+void sleepUntil(Clock::time_point deadline) {
+    for (double left = millisecondsUntil(deadline); left > 0; left = millisecondsUntil(deadline))
+        pageSleep(left);
+}
+
+// Waits the game has yielded keep the runtime alive, so a plain exit would
+// not end it: forced, it ends, and tells the page (Module.onExit).
+void quit(int code) {
+    emscripten_force_exit(code);
+    std::abort();  // not reached
+}
+
+}  // namespace Game::Platform

@@ -1,0 +1,148 @@
+// The page around the game: a terminal emulator for its console, a queue of
+// keys for its input, and a new game when one has ended.
+"use strict";
+
+// Chinese monospace fonts whose Latin letters take half a Chinese character,
+// after the narrow punctuation of style.css.
+const FONT_STACK =
+  '"Narrow Punctuation", "Noto Sans Mono CJK SC", "Sarasa Mono SC", "PingFang SC", ' +
+  '"Microsoft YaHei", monospace';
+const COLUMNS = 80;
+const BASE_FONT_SIZE = 16;
+
+const terminal = new Terminal({
+  cols: COLUMNS,
+  rows: 24,
+  convertEol: true, // the game writes "\n", as a terminal's driver would take it
+  fontFamily: FONT_STACK,
+  fontSize: BASE_FONT_SIZE,
+  scrollback: 5000,
+  theme: { background: "#1c1c1c", foreground: "#d0d0d0" },
+});
+terminal.open(document.getElementById("terminal"));
+terminal.onTitleChange((title) => {
+  document.title = title;
+});
+// For whoever wants to read the screen as the player sees it.
+window.terminal = terminal;
+
+// ---- Fitting 80 columns to the window -----------------------------------------
+
+function cellSize() {
+  const screen = terminal.element.querySelector(".xterm-screen");
+  return { width: screen.offsetWidth / terminal.cols, height: screen.offsetHeight / terminal.rows };
+}
+
+// The font grows or shrinks so that 80 columns fill the width; the rows fill
+// what height the controls leave.
+function fit() {
+  const main = document.querySelector("main");
+  const controls = main.offsetHeight - terminal.element.offsetHeight;
+  const cell = cellSize();
+  const scale = (main.clientWidth - 16) / (cell.width * COLUMNS);
+  const size = Math.max(8, Math.min(24, Math.floor(terminal.options.fontSize * scale)));
+  if (size !== terminal.options.fontSize) terminal.options.fontSize = size;
+  const rows = Math.floor((window.innerHeight - controls - 16) / cellSize().height);
+  terminal.resize(COLUMNS, Math.max(12, rows));
+}
+
+window.addEventListener("resize", fit);
+
+// ---- The game's console --------------------------------------------------------
+
+// One console for one game: its keys, its decoder, the wait it is in.
+function newConsole() {
+  const keys = [];
+  const decoder = new TextDecoder("utf-8");
+  let wake = null; // ends the game's wait for a key, when it is waiting
+
+  return {
+    // The game writes bytes, a character at times split across writes: the
+    // decoder holds a partial character back until the rest of it arrives.
+    write(bytes) {
+      const text = decoder.decode(bytes, { stream: true });
+      if (text !== "") terminal.write(text);
+    },
+    keysWaiting() {
+      return keys.length;
+    },
+    // Copies up to `most` keys into the game's memory at `at`; how many.
+    takeKeys(heap, at, most) {
+      const taken = keys.splice(0, most);
+      heap.set(taken, at);
+      return taken.length;
+    },
+    // Resolves 1 when a key is waiting, 0 when the milliseconds run out first;
+    // with -1 only a key ends the wait.
+    waitForKey(milliseconds) {
+      if (keys.length > 0) return Promise.resolve(1);
+      return new Promise((resolve) => {
+        const timer = milliseconds >= 0 ? setTimeout(() => end(0), milliseconds) : null;
+        function end(result) {
+          clearTimeout(timer);
+          wake = null;
+          resolve(result);
+        }
+        wake = () => end(1);
+      });
+    },
+    sleep(milliseconds) {
+      return new Promise((resolve) => setTimeout(resolve, milliseconds));
+    },
+    columns() {
+      return terminal.cols;
+    },
+    type(text) {
+      for (const byte of new TextEncoder().encode(text)) keys.push(byte);
+      if (wake !== null) wake();
+    },
+  };
+}
+
+// ---- Games, one after another ------------------------------------------------
+
+let playing = null; // the console of the game being played; null between games
+
+function ended() {
+  playing = null;
+  document.getElementById("ended").hidden = false;
+}
+
+function start() {
+  document.getElementById("ended").hidden = true;
+  terminal.reset();
+  playing = newConsole();
+  // A new instance each time: nothing of the last game carries over.
+  createGame({ page: playing, onExit: ended, onAbort: ended });
+  terminal.focus();
+}
+
+terminal.onData((text) => {
+  if (playing !== null) playing.type(text);
+});
+
+for (const button of document.querySelectorAll("#keys button")) {
+  // The keyboard stays with the terminal: a space typed after a tap must not
+  // press the button again.
+  button.addEventListener("mousedown", (event) => event.preventDefault());
+  button.addEventListener("click", () => {
+    if (playing !== null) playing.type(button.dataset.key);
+  });
+}
+
+document.getElementById("again").addEventListener("click", start);
+
+document.getElementById("reader").addEventListener("change", (event) => {
+  terminal.options.screenReaderMode = event.target.checked;
+  terminal.refresh(0, terminal.rows - 1); // what is on screen now is read out too
+  terminal.focus(); // and the keys go on to the game
+});
+
+// The runtime ends a game by throwing its exit status through the wait the
+// game was in; that is the game's end, told to the page already, not an error.
+window.addEventListener("unhandledrejection", (event) => {
+  if (event.reason?.name === "ExitStatus") event.preventDefault();
+});
+
+fit();
+start();
