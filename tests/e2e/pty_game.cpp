@@ -195,6 +195,7 @@ bool PtyGame::readSome(Clock::time_point until) {
     const ssize_t count = read(from, chunk, sizeof chunk);
     if (count <= 0) return false;
     transcript_.append(chunk, static_cast<std::size_t>(count));
+    arrivals_.push_back({Clock::now(), transcript_.size()});
     return true;
 }
 

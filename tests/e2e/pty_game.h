@@ -85,6 +85,12 @@ class PtyGame {
     void setMode(const termios& mode) const;                 // as a shell does for itself
     const termios& startMode() const { return startMode_; }  // before the program ran
     const std::string& transcript() const { return transcript_; }
+    // When each read of the output came, with the transcript's length after it.
+    struct Arrival {
+        std::chrono::steady_clock::time_point at;
+        std::size_t end;
+    };
+    const std::vector<Arrival>& arrivals() const { return arrivals_; }
     std::string sinceMatch() const { return transcript_.substr(cursor_); }
     pid_t pid() const { return program_; }
 
@@ -94,18 +100,19 @@ class PtyGame {
     std::optional<int> reportedExit(std::chrono::steady_clock::time_point until);
     int outputFd() const { return outputPipe_ != -1 ? outputPipe_ : master_; }
 
-    int master_ = -1;         // our side of the terminal
-    int slave_ = -1;          // kept open so the terminal and its mode outlive the program
-    int inputPipe_ = -1;      // write end, with pipedInput
-    int outputPipe_ = -1;     // read end, with pipedOutput
-    int reports_ = -1;        // from the job shell: its events
-    int commands_ = -1;       // to the job shell: continue
-    pid_t child_ = -1;        // the process we forked (the shell, with asJob)
-    pid_t program_ = -1;      // the program itself
-    bool reaped_ = false;     // its exit status has been collected
-    termios startMode_{};     // the terminal's mode before the program ran
-    std::string transcript_;  // every byte the program wrote so far
-    std::size_t cursor_ = 0;  // where the next expect starts looking
+    int master_ = -1;                // our side of the terminal
+    int slave_ = -1;                 // kept open so the terminal and its mode outlive the program
+    int inputPipe_ = -1;             // write end, with pipedInput
+    int outputPipe_ = -1;            // read end, with pipedOutput
+    int reports_ = -1;               // from the job shell: its events
+    int commands_ = -1;              // to the job shell: continue
+    pid_t child_ = -1;               // the process we forked (the shell, with asJob)
+    pid_t program_ = -1;             // the program itself
+    bool reaped_ = false;            // its exit status has been collected
+    termios startMode_{};            // the terminal's mode before the program ran
+    std::string transcript_;         // every byte the program wrote so far
+    std::vector<Arrival> arrivals_;  // each read of it
+    std::size_t cursor_ = 0;         // where the next expect starts looking
 };
 
 // The launch of program with args, everything else as a player starts it.
