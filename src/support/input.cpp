@@ -159,8 +159,7 @@ void skipEscapeSequence() {
 // editor appends, erases the last character, or draws the whole line again.
 class LineEditor {
   public:
-    explicit LineEditor(std::string_view prompt)
-        : prompt_(prompt), resumes_(Platform::resumes()), resizes_(Platform::resizes()) {
+    explicit LineEditor(std::string_view prompt) : prompt_(prompt), resumes_(Platform::resumes()) {
         measure();
     }
 
@@ -181,12 +180,14 @@ class LineEditor {
     }
 
     // After a resume the shell's lines stand where the prompt was, and after a
-    // resize the terminal may have moved the rows: the line again, on a fresh one.
+    // change of width the terminal may have moved the rows: the line again, on
+    // a fresh one. A resize that keeps the width changes nothing.
     void redrawIfChanged() {
-        if (Platform::resumes() == resumes_ && Platform::resizes() == resizes_) return;
+        const bool resumed = Platform::resumes() != resumes_;
+        const int width = width_;
+        if (Platform::resizes() != resizes_) measure();
+        if (!resumed && width_ == width) return;
         resumes_ = Platform::resumes();
-        resizes_ = Platform::resizes();
-        measure();
         print("\n");
         print(prompt_);
         print(line);
@@ -195,13 +196,14 @@ class LineEditor {
 
   private:
     std::string_view prompt_;
-    unsigned resumes_;            // the console's counts when the line was last drawn
-    unsigned resizes_;            //
+    unsigned resumes_;            // the console's resumes when the line was last drawn
+    unsigned resizes_ = 0;        // its resizes when the width was last measured
     int width_ = INT_MAX;         // columns; a width nobody knows never wraps
     Spot origin_;                 // where the line starts, right after the prompt
     std::optional<Spot> parked_;  // where an erase left the cursor, when not at the end
 
     void measure() {
+        resizes_ = Platform::resizes();
         const int columns = Platform::columns();
         width_ = columns >= 2 ? columns : INT_MAX;
         origin_ = advance(Spot{}, prompt_);

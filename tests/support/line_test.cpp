@@ -120,6 +120,7 @@ TEST(TerminalLines, AreDrawnAgainAfterASuspendOrAResize) {
     Script::type("ab");
     Script::resumeAt(Millis(10));
     Script::resizeAt(Millis(20), 30);
+    Script::resizeAt(Millis(25), 30);  // the same width again: nothing to draw
     Script::typeAt(Millis(30), "c\r");
     EXPECT_EQ(readLine("> "), "abc");
     EXPECT_BYTES("> ab\n> ab\n> abc\n", Script::output());
