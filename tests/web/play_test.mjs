@@ -103,7 +103,7 @@ test("the explorer terminal: list, a page, a key that names nothing, an empty li
   assert.ok(red !== null, "the link to the red rooms is on the page");
   const link = await play.cell(red.line, red.column);
   assert.ok(link.bold && link.underline && link.foreground === 1, JSON.stringify(link));
-  const after = await play.find("出现的征兆");
+  const after = await play.find("的征兆"); // the plain words after the link
   const plain = await play.cell(after.line, after.column);
   assert.ok(!plain.bold && !plain.underline && plain.foreground === -1, JSON.stringify(plain));
 
