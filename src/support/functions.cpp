@@ -12,8 +12,6 @@ namespace Game {
 
 void prepareConsole() { Platform::prepareConsole(); }
 
-void restoreConsole() { Platform::restoreConsole(); }
-
 void quit(int code) { Platform::quit(code); }
 
 void enableANSI() { Platform::enableVirtualTerminal(); }

@@ -62,15 +62,12 @@ constexpr int ENTER = 0x0D;
 // ---- Console set-up -----------------------------------------------------------
 
 // Switches the console to UTF-8 and to key mode (no echo, no line buffering).
-// The original mode comes back on every way out: return from main, exit, the
-// terminating signals and a suspend. Calling it again does nothing.
+// The original mode comes back on every way out: quit, exit, the signals that
+// end the program, and around a suspend. Calling it again does nothing.
 void prepareConsole();
 
-// Puts the console back as it was found. Harmless when already restored.
-void restoreConsole();
-
-// Ends the program with this exit code, the console put back: the way every
-// way out of the game ends, the end of main included.
+// Ends the program with this exit code, the console put back as it was found:
+// the way every way out of the game ends, the end of main included.
 [[noreturn]] void quit(int code);
 
 // Asks the console to interpret VT sequences (processed output and VT

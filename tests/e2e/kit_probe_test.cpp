@@ -134,6 +134,23 @@ TEST(LineEditor, KeepsTheScreenEqualToTheLineAtAnyWidth) {
     }
 }
 
+// A window made narrower moves the rows a line wraps onto: the line is drawn
+// again on a fresh line. A change of height alone draws nothing.
+TEST(LineEditor, DrawsTheLineAgainWhenTheWidthChanges) {
+    PtyGame play(probe({"lines"}));
+    ASSERT_TRUE(play.expect("> "));
+    play.send("abc");
+    ASSERT_TRUE(play.expect("abc"));
+    play.resize(30, 80);
+    play.resize(30, 40);
+    ASSERT_TRUE(play.expect("\r\n> abc"));
+    play.send("\r");
+    ASSERT_TRUE(play.expect("[line 616263]\r\n> "));
+    EXPECT_EQ(play.transcript(), "> abc\r\n> abc\r\n[line 616263]\r\n> ");
+    play.send("\r");
+    EXPECT_TRUE(exitedWith(play.waitExit(), 0));
+}
+
 TEST(LineEditor, KeepsKeysTypedAheadInOrder) {
     PtyGame play(probe({"lines"}));
     play.send("level-0\rlist\r\r");  // all typed before the first prompt is read

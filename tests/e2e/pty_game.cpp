@@ -60,14 +60,24 @@ void defaultSignals() {
     _exit(127);
 }
 
-void awaitCommand(int commands) {
+char awaitCommand(int commands) {
     char command = 0;
     while (read(commands, &command, 1) == -1 && errno == EINTR) {
     }
+    return command;
 }
 
-// What a shell does for one foreground job: its own process group, the
-// terminal handed to it, stops reported and continued on request.
+// Continues the job as told: 'b' as bg does, in the background, until the
+// next command; anything else as fg does, with the terminal handed to it.
+void continueJob(pid_t job, int commands) {
+    while (awaitCommand(commands) == 'b') kill(-job, SIGCONT);
+    tcsetpgrp(STDIN_FILENO, job);
+    kill(-job, SIGCONT);
+}
+
+// What a shell does for one job: its own process group, the terminal handed
+// to it (or not, for one started in the background), stops reported and the
+// job continued on request.
 [[noreturn]] void runJobShell(const Launch& launch, char* const argv[], int reports, int commands) {
     signal(SIGTTOU, SIG_IGN);
     signal(SIGTTIN, SIG_IGN);
@@ -82,11 +92,8 @@ void awaitCommand(int commands) {
     setpgid(job, job);
     if (!launch.inBackground) tcsetpgrp(STDIN_FILENO, job);
     report(reports, 'P', job);
-    if (launch.inBackground) {  // until fg, the terminal stays the shell's
-        awaitCommand(commands);
-        tcsetpgrp(STDIN_FILENO, job);
-        kill(-job, SIGCONT);
-    }
+    if (launch.inBackground)
+        continueJob(job, commands);  // until fg, the terminal stays the shell's
     for (;;) {
         int status = 0;
         if (waitpid(job, &status, WUNTRACED) == -1) {
@@ -96,9 +103,7 @@ void awaitCommand(int commands) {
         if (WIFSTOPPED(status)) {
             tcsetpgrp(STDIN_FILENO, getpgrp());
             report(reports, 'S', WSTOPSIG(status));
-            awaitCommand(commands);
-            tcsetpgrp(STDIN_FILENO, job);
-            kill(-job, SIGCONT);
+            continueJob(job, commands);
             continue;
         }
         report(reports, 'X', status);
@@ -273,6 +278,15 @@ bool PtyGame::waitStopped(std::chrono::milliseconds timeout) {
 }
 
 void PtyGame::resume() const { writeAll(commands_, "c", 1); }
+
+void PtyGame::resumeInBackground() const { writeAll(commands_, "b", 1); }
+
+void PtyGame::resize(unsigned short rows, unsigned short columns) const {
+    winsize size{};
+    size.ws_row = rows;
+    size.ws_col = columns;
+    ioctl(master_, TIOCSWINSZ, &size);  // the terminal's foreground gets SIGWINCH
+}
 
 void PtyGame::shellWrites(std::string_view text) const {
     writeAll(slave_, text.data(), text.size());

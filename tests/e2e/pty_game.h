@@ -69,6 +69,10 @@ class PtyGame {
     // foreground, as a shell's fg does (also for one started in the background).
     bool waitStopped(std::chrono::milliseconds timeout = 5s);
     void resume() const;
+    void resumeInBackground() const;  // as bg does; resume then brings it to the front
+
+    // The terminal window takes this size, as when the player resizes it.
+    void resize(unsigned short rows, unsigned short columns) const;
 
     // Text the shell writes to the terminal while the program is stopped.
     void shellWrites(std::string_view text) const;

@@ -216,8 +216,9 @@ TEST(Suspend, ContinuingDrawsTheChoiceAndTheTypedLineAgain) {
     EXPECT_MODE_RESTORED(play);
 }
 
-// Started as `huanglang &` with SIGTTIN ignored, a read from the background
-// fails: the game waits, without spinning, until fg brings it to the front.
+// With SIGTTIN ignored, a read from the background fails: the game waits,
+// without spinning, until fg brings it to the front; whether it was started as
+// `huanglang &` or sent to the background later.
 TEST(Background, AFailedReadWaitsForTheForeground) {
     Launch launch = game();
     launch.asJob = true;
@@ -236,7 +237,30 @@ TEST(Background, AFailedReadWaitsForTheForeground) {
     Screen screen;
     screen.feed(play.transcript());
     EXPECT_EQ(screen.row(screen.cursorRow()), "》b");
-    EXPECT_TRUE(leavesByChoiceC(play));
+
+    // Sent to the background at a "press any key", it waits there the same way.
+    play.send("a\r");
+    ASSERT_TRUE(play.expect("\x1b[2J\x1b[0;0H“"));
+    ASSERT_TRUE(play.hurryTo(asOnTerminal("按下任意键继续……\n\n")));
+    ASSERT_TRUE(play.waitAsleep());
+    play.send("\x1a");
+    ASSERT_TRUE(play.waitStopped());
+    play.resumeInBackground();
+    const long waiting = cpuTicks(play.pid());
+    EXPECT_FALSE(play.waitExit(1s).has_value()) << "the game ended on a read from the background";
+    EXPECT_LT(cpuTicks(play.pid()) - waiting, 10) << "the game spun while it waited";
+    play.resume();
+    play.send("x");
+    ASSERT_TRUE(play.hurryTo("》a"));  // Level 0; then the short way to the end
+    play.send("a\r");
+    ASSERT_TRUE(play.hurryTo("》a"));
+    play.send("b\r");
+    ASSERT_TRUE(play.hurryTo("按下任意键继续……"));
+    ASSERT_TRUE(play.waitAsleep());
+    play.send("x");
+    ASSERT_TRUE(play.expect("剩余体力：395"));
+    play.send("x");
+    EXPECT_TRUE(exitedWith(play.waitExit(), 0));
     EXPECT_MODE_RESTORED(play);
 }
 
