@@ -217,9 +217,9 @@ void reportPage() {
     nanosleep(&settle, nullptr);
     send(terminal, "\r");  // back to the terminal's front screen
     readUntil(terminal, seen, "（不输入则退出终端）：");
-    send(terminal, "\r");  // and out
+    send(terminal, "\r");  // and out, into the story, which waits for a key
+    close(terminal);        // until its terminal goes away
     waitpid(pid, nullptr, 0);
-    close(terminal);
 }
 
 }  // namespace
