@@ -53,6 +53,27 @@ function deadlineLoop([bytes, period]) {
   });
 }
 
+// Keeps every write of the game itself, in bytes, and when it came: the game's
+// console is wrapped as the page hands it over.
+function keepGameWrites() {
+  window.gameWrites = [];
+  let create;
+  Object.defineProperty(window, "createGame", {
+    configurable: true,
+    get: () => create,
+    set(original) {
+      create = (options) => {
+        const write = options.page.write;
+        options.page.write = (bytes) => {
+          window.gameWrites.push([performance.now(), bytes]);
+          return write(bytes);
+        };
+        return original(options);
+      };
+    },
+  });
+}
+
 const site = process.argv[2];
 if (!site) {
   console.error("usage: node bench/web_bench.mjs SITE_FOLDER");
@@ -61,7 +82,7 @@ if (!site) {
 const server = await serve(site);
 const browser = await launch();
 try {
-  const play = await Play.open(browser, server.url);
+  const play = await Play.open(browser, server.url, undefined, keepGameWrites);
   const menu = await play.page.evaluate(() => window.writeTimes.at(-1)[1]);
   await play.page.evaluate(() => {
     window.keyTimes = [];

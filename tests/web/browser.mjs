@@ -66,8 +66,7 @@ export function sleep(milliseconds) {
 
 // Keeps every write to the page's terminal, when it came and when the terminal
 // took it into its buffer (it parses writes a little later), and how much of
-// the transcript is in the buffer; and the game's own writes, their moments
-// and bytes.
+// the transcript is in the buffer.
 function keepTranscript() {
   let held;
   window.written = "";
@@ -92,30 +91,15 @@ function keepTranscript() {
       };
     },
   });
-  // And every write of the game itself, in bytes, when it came.
-  window.gameWrites = [];
-  let create;
-  Object.defineProperty(window, "createGame", {
-    configurable: true,
-    get: () => create,
-    set(original) {
-      create = (options) => {
-        const write = options.page.write;
-        options.page.write = (bytes) => {
-          window.gameWrites.push([performance.now(), bytes]);
-          return write(bytes);
-        };
-        return original(options);
-      };
-    },
-  });
 }
 
 export class Play {
-  // A new page of the site, up to the title menu. Errors on the page fail the play.
-  static async open(browser, url, viewport = { width: 1000, height: 800 }) {
+  // A new page of the site, up to the title menu. Errors on the page fail the
+  // play. A script to run before the page's own may be given too.
+  static async open(browser, url, viewport = { width: 1000, height: 800 }, before = null) {
     const page = await browser.newPage({ viewport });
     await page.addInitScript(keepTranscript);
+    if (before !== null) await page.addInitScript(before);
     const play = new Play(page);
     page.on("pageerror", (error) => play.errors.push(error.message));
     await page.goto(url);
