@@ -218,7 +218,7 @@ void reportPage() {
     send(terminal, "\r");  // back to the terminal's front screen
     readUntil(terminal, seen, "（不输入则退出终端）：");
     send(terminal, "\r");  // and out, into the story, which waits for a key
-    close(terminal);        // until its terminal goes away
+    close(terminal);       // until its terminal goes away
     waitpid(pid, nullptr, 0);
 }
 
