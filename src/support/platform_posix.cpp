@@ -72,12 +72,6 @@ bool inForeground() {
     return group == -1 || group == getpgrp();
 }
 
-// The terminal is still there, but another process group has it.
-bool inBackground() {
-    const pid_t group = tcgetpgrp(STDIN_FILENO);
-    return group != -1 && group != getpgrp();
-}
-
 void enterKeyMode() {
     if (keyModeWanted != 0 && inForeground()) applyMode(keyMode);
 }
@@ -223,8 +217,6 @@ void drainWakePipe() {
 
 // ---- Waiting ------------------------------------------------------------------
 
-enum Ready { NOTHING = 0, INPUT = 1, WOKEN = 2 };
-
 // Rounded up, so a wait never ends a hair before the deadline and spins on it.
 timeval toTimeval(Clock::duration span) {
     const auto micros = std::chrono::ceil<std::chrono::microseconds>(span).count();
@@ -238,9 +230,9 @@ timespec toTimespec(Clock::duration span) {
 }
 
 // Waits until standard input is readable (when watched) or a handler wakes
-// us, for at most timeout (none: no limit). A failed select counts as input:
-// the read will tell what is wrong.
-int waitReadable(bool watchInput, const timeval* timeout) {
+// us, for at most timeout (none: no limit); true when input is readable. A
+// failed select counts as input: the read will tell what is wrong.
+bool waitReadable(bool watchInput, const timeval* timeout) {
     fd_set readable;
     FD_ZERO(&readable);
     if (watchInput) FD_SET(STDIN_FILENO, &readable);
@@ -249,14 +241,9 @@ int waitReadable(bool watchInput, const timeval* timeout) {
     if (timeout != nullptr) left = *timeout;
     const int top = std::max(STDIN_FILENO, wakeRead) + 1;
     if (select(top, &readable, nullptr, nullptr, timeout != nullptr ? &left : nullptr) == -1)
-        return errno == EINTR ? WOKEN : INPUT;
-    int ready = NOTHING;
-    if (watchInput && FD_ISSET(STDIN_FILENO, &readable)) ready |= INPUT;
-    if (wakeRead != -1 && FD_ISSET(wakeRead, &readable)) {
-        drainWakePipe();
-        ready |= WOKEN;
-    }
-    return ready;
+        return errno != EINTR;
+    if (wakeRead != -1 && FD_ISSET(wakeRead, &readable)) drainWakePipe();
+    return watchInput && FD_ISSET(STDIN_FILENO, &readable);
 }
 
 // False on a descriptor select cannot watch.
@@ -276,7 +263,7 @@ bool waitWritable() {
 // sends one.
 void waitForForeground() {
     const timeval aWhile{0, 250000};
-    while (inBackground()) waitReadable(false, &aWhile);
+    while (!inForeground()) waitReadable(false, &aWhile);
 }
 
 }  // namespace
@@ -338,7 +325,7 @@ int columns() {
 bool inputReady() {
     if (inputEnded) return true;
     const timeval noWait{0, 0};
-    return (waitReadable(true, &noWait) & INPUT) != 0;
+    return waitReadable(true, &noWait);
 }
 
 bool waitInputUntil(Clock::time_point deadline) {
@@ -347,11 +334,11 @@ bool waitInputUntil(Clock::time_point deadline) {
         const auto left = deadline - Clock::now();
         if (left <= Clock::duration::zero()) return false;
         const timeval timeout = toTimeval(left);
-        if ((waitReadable(true, &timeout) & INPUT) != 0) return true;
+        if (waitReadable(true, &timeout)) return true;
     }
 }
 
-bool waitInput() { return inputEnded || (waitReadable(true, nullptr) & INPUT) != 0; }
+bool waitInput() { return inputEnded || waitReadable(true, nullptr); }
 
 std::size_t readInput(char* buffer, std::size_t size) {
     while (!inputEnded) {
@@ -363,7 +350,8 @@ std::size_t readInput(char* buffer, std::size_t size) {
             waitReadable(true, nullptr);
             continue;
         }
-        if (count == -1 && errno == EIO && inBackground()) {
+        // A failed read from the background, with the terminal still there.
+        if (count == -1 && errno == EIO && !inForeground()) {
             waitForForeground();
             continue;
         }
