@@ -18,7 +18,12 @@ const terminal = new Terminal({
   fontSize: BASE_FONT_SIZE,
   scrollback: 5000,
   theme: { background: "#1c1c1c", foreground: "#d0d0d0" },
+  allowProposedApi: true, // the Unicode widths below
 });
+// Unicode 11's widths, as the game's line editor counts columns: an emoji
+// takes two, a combining mark none.
+terminal.loadAddon(new Unicode11Addon.Unicode11Addon());
+terminal.unicode.activeVersion = "11";
 terminal.open(document.getElementById("terminal"));
 terminal.onTitleChange((title) => {
   document.title = title;
@@ -50,11 +55,45 @@ window.addEventListener("resize", fit);
 
 // ---- The game's console --------------------------------------------------------
 
+// Keys typed and not yet taken, as chunks of bytes: a paste of a megabyte is
+// one chunk, taken a few thousand bytes at a time without copying the rest.
+function newKeyQueue() {
+  const chunks = [];
+  let first = 0; // bytes of chunks[0] already taken
+  let length = 0;
+  return {
+    get length() {
+      return length;
+    },
+    push(bytes) {
+      chunks.push(bytes);
+      length += bytes.length;
+    },
+    // Copies up to `most` bytes into heap at `at`; how many.
+    take(heap, at, most) {
+      let taken = 0;
+      while (taken < most && chunks.length > 0) {
+        const part = chunks[0].subarray(first, first + most - taken);
+        heap.set(part, at + taken);
+        taken += part.length;
+        first += part.length;
+        if (first === chunks[0].length) {
+          chunks.shift();
+          first = 0;
+        }
+      }
+      length -= taken;
+      return taken;
+    },
+  };
+}
+
 // One console for one game: its keys, its decoder, the wait it is in.
 function newConsole() {
-  const keys = [];
+  const keys = newKeyQueue();
+  const encoder = new TextEncoder();
   const decoder = new TextDecoder("utf-8");
-  let wake = null; // ends the game's wait for a key, when it is waiting
+  let wake = null; // ends the game's wait, when it is waiting
 
   return {
     // The game writes bytes, a character at times split across writes: the
@@ -66,14 +105,11 @@ function newConsole() {
     keysWaiting() {
       return keys.length;
     },
-    // Copies up to `most` keys into the game's memory at `at`; how many.
     takeKeys(heap, at, most) {
-      const taken = keys.splice(0, most);
-      heap.set(taken, at);
-      return taken.length;
+      return keys.take(heap, at, most);
     },
-    // Resolves 1 when a key is waiting, 0 when the milliseconds run out first;
-    // with -1 only a key ends the wait.
+    // Resolves 1 when a key is waiting, 2 when the terminal changes size, 0
+    // when the milliseconds run out first; with -1 only a key or a change.
     waitForKey(milliseconds) {
       if (keys.length > 0) return Promise.resolve(1);
       return new Promise((resolve) => {
@@ -83,7 +119,7 @@ function newConsole() {
           wake = null;
           resolve(result);
         }
-        wake = () => end(1);
+        wake = end;
       });
     },
     sleep(milliseconds) {
@@ -92,9 +128,15 @@ function newConsole() {
     columns() {
       return terminal.cols;
     },
+    rows() {
+      return terminal.rows;
+    },
     type(text) {
-      for (const byte of new TextEncoder().encode(text)) keys.push(byte);
-      if (wake !== null) wake();
+      keys.push(encoder.encode(text));
+      if (wake !== null) wake(1);
+    },
+    resized() {
+      if (wake !== null) wake(2);
     },
   };
 }
@@ -119,6 +161,9 @@ function start() {
 
 terminal.onData((text) => {
   if (playing !== null) playing.type(text);
+});
+terminal.onResize(() => {
+  if (playing !== null) playing.resized();
 });
 
 for (const button of document.querySelectorAll("#keys button")) {

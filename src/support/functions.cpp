@@ -87,12 +87,13 @@ char selector(char& to, const std::string& items) {
     print(std::string_view(&answer, 1));
     // Every choice prompt ends with 》: after a suspend the shell's lines stand
     // below it, so the letter that Backspace replaces is shown where the player looks.
-    const Redraw redraw = [&] {
-        if (Platform::resumes() == resumes) return;
+    const Refresh refresh = [&](bool /*keyNext*/) -> std::optional<Platform::Clock::time_point> {
+        if (Platform::resumes() == resumes) return std::nullopt;
         resumes = Platform::resumes();
         print("\n》" + std::string(1, answer));
+        return std::nullopt;
     };
-    for (int key = readKey(redraw); key != ENTER; key = readKey(redraw)) {
+    for (int key = readKey(refresh); key != ENTER; key = readKey(refresh)) {
         const auto found = items.find(static_cast<char>(key));
         if (found == std::string::npos) continue;
         answer = items[found];

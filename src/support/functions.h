@@ -103,8 +103,10 @@ char selector(char& to, const std::string& items);
 // True when a key can be read without waiting.
 bool keyPressed();
 
-// Waits for one key and returns its byte; any Enter comes back as ENTER.
-// When input has ended, the game ends quietly (exit code 0).
+// Waits for one key and returns its first byte; any Enter comes back as ENTER.
+// A key is what one key press sends, taken whole: a character (a Chinese one
+// is three bytes, and comes back as its first) or an escape sequence (an arrow
+// comes back as ESC). When input has ended, the game ends quietly (exit code 0).
 int readKey();
 
 // Waits for one key and drops it.
@@ -112,10 +114,13 @@ void waitKey();
 
 // Writes prompt at the start of a line, then reads one line without its line
 // end. On a terminal the typed text is echoed and can be edited (Backspace,
-// Ctrl-U) across the rows it wraps onto, and the prompt and the text are drawn
-// again on a fresh line after a suspend or a resize. A last line without a line
-// end still counts; once input has ended, every call yields an empty line.
-// Lines are held to MAX_LINE bytes and the rest of a longer line is dropped.
+// Ctrl-U) across the rows it wraps onto; control characters and escape
+// sequences are dropped, and the line grows no taller than the window. The
+// prompt and the text are drawn again on a fresh line after a suspend, and in
+// place once a new window size has settled. A last line without a line end
+// still counts; once input has ended, every call yields an empty line. Lines
+// are held to MAX_LINE bytes, ending at a character's end, and the rest of a
+// longer line is dropped.
 std::string readLine(std::string_view prompt = {});
 constexpr std::size_t MAX_LINE = 4096;
 

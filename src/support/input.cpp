@@ -8,14 +8,19 @@
 // or of lines that wrap.
 #include "support/input.h"
 
+#include <algorithm>
 #include <climits>
-#include <optional>
 #include <string>
+#include <vector>
 
 #include "support/functions.h"
+#include "support/text.h"
 
 namespace Game {
 namespace {
+
+using Platform::Clock;
+using Platform::Wake;
 
 // ---- The input buffer ---------------------------------------------------------
 
@@ -31,7 +36,7 @@ InputBuffer input;
 // Makes sure a byte is buffered; with wait false only if one is already waiting.
 bool fill(bool wait) {
     if (input.next < input.bytes.size()) return true;
-    if (!wait && !Platform::inputReady()) return false;
+    if (!wait && Platform::waitInput(Platform::now()) != Wake::INPUT) return false;
     char chunk[4096];
     const std::size_t count = Platform::readInput(chunk, sizeof chunk);
     input.ended = count == 0;
@@ -54,20 +59,6 @@ bool byteBuffered() {
     return input.next < input.bytes.size();
 }
 
-// The next byte, waiting for one if need be; nothing once input has ended.
-// With a redraw, the wait can be interrupted, and redraw runs before each byte.
-std::optional<unsigned char> nextByte(const Redraw& redraw = nullptr) {
-    for (;;) {
-        if (redraw) redraw();
-        if (byteBuffered()) break;
-        if (redraw && !Platform::waitInput()) continue;
-        if (!fill(true)) return std::nullopt;
-    }
-    const auto byte = static_cast<unsigned char>(input.bytes[input.next++]);
-    input.afterCR = byte == '\r';
-    return byte;
-}
-
 // Whether a byte can be taken without waiting.
 bool byteWaiting() {
     while (!byteBuffered())
@@ -75,62 +66,131 @@ bool byteWaiting() {
     return true;
 }
 
-// ---- Text widths --------------------------------------------------------------
+unsigned char peek() { return static_cast<unsigned char>(input.bytes[input.next]); }
 
-bool isContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
-
-std::size_t sequenceLength(unsigned char lead) {
-    if (lead >= 0xF0) return 4;
-    if (lead >= 0xE0) return 3;
-    if (lead >= 0xC0) return 2;
-    return 1;
+unsigned char take() {
+    const unsigned char byte = peek();
+    ++input.next;
+    input.afterCR = byte == '\r';
+    return byte;
 }
 
-char32_t decode(std::string_view sequence) {
-    const auto lead = static_cast<unsigned char>(sequence[0]);
-    if (sequence.size() == 1) return lead;
-    char32_t value = lead & (0x7F >> sequence.size());
-    for (std::size_t i = 1; i < sequence.size(); ++i)
-        value = (value << 6) | (static_cast<unsigned char>(sequence[i]) & 0x3F);
-    return value;
+// ---- Keys ---------------------------------------------------------------------
+// A key is what one key press sends: one character, whole, or one escape
+// sequence, whole (an arrow, a function key, a terminal's report). Its bytes
+// come together; a byte later than a moment after the key began belongs to
+// the next key, so Escape pressed alone is a key of its own.
+
+constexpr unsigned char ESCAPE = 0x1B;
+constexpr unsigned char BELL = 0x07;
+constexpr unsigned char DELETE_KEY = 0x7F;
+constexpr auto STRAGGLER = std::chrono::milliseconds(30);
+constexpr std::size_t LONGEST_REPORT = 4096;  // a terminal's report runs no longer
+
+// The next byte of a key begun, if it comes within a moment; not yet taken.
+std::optional<unsigned char> tail() {
+    const auto until = Platform::now() + STRAGGLER;
+    while (!byteBuffered()) {
+        if (input.ended) return std::nullopt;
+        const Wake wake = Platform::waitInput(until);
+        if (wake == Wake::DEADLINE) return std::nullopt;
+        if (wake == Wake::INPUT && !fill(true)) return std::nullopt;
+    }
+    return peek();
 }
 
-// Terminal columns a character takes: two for East Asian wide and fullwidth
-// text, none for combining marks, one otherwise.
-int columnsOf(char32_t c) {
-    if ((c >= 0x0300 && c <= 0x036F) || (c >= 0x200B && c <= 0x200F) ||
-        (c >= 0xFE00 && c <= 0xFE0F))
-        return 0;
-    const bool wide = (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0x303E) ||
-                      (c >= 0x3041 && c <= 0x33FF) || (c >= 0x3400 && c <= 0x4DBF) ||
-                      (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0xA000 && c <= 0xA4CF) ||
-                      (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) ||
-                      (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60) ||
-                      (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x1F300 && c <= 0x1F64F) ||
-                      (c >= 0x1F900 && c <= 0x1F9FF) || (c >= 0x20000 && c <= 0x3FFFD);
-    return wide ? 2 : 1;
+bool isFinal(unsigned char byte) { return byte >= 0x40 && byte <= 0x7E; }
+bool isParameter(unsigned char byte) { return byte >= 0x20 && byte <= 0x3F; }
+
+void takeCharacterTail(std::string& key) {
+    const std::size_t length = Text::sequenceLength(static_cast<unsigned char>(key[0]));
+    for (auto byte = tail(); key.size() < length && byte && Text::isContinuation(*byte);
+         byte = tail())
+        key += static_cast<char>(take());
 }
 
-// Bytes of the character that starts at `at`: a whole UTF-8 sequence, or one
-// byte of a broken one, which the terminal shows as a character of its own.
-std::size_t characterLength(std::string_view text, std::size_t at) {
-    const std::size_t length = sequenceLength(static_cast<unsigned char>(text[at]));
-    if (at + length > text.size()) return 1;
-    for (std::size_t i = at + 1; i < at + length; ++i)
-        if (!isContinuation(static_cast<unsigned char>(text[i]))) return 1;
-    return length;
+// CSI and SS3: parameters, then one final byte. Anything else ends it early
+// and starts the next key.
+void takeControlSequence(std::string& key) {
+    for (auto byte = tail(); byte && (isParameter(*byte) || isFinal(*byte)); byte = tail()) {
+        key += static_cast<char>(take());
+        if (isFinal(*byte)) return;
+    }
 }
 
-int columnsAt(std::string_view text, std::size_t at) {
-    return columnsOf(decode(text.substr(at, characterLength(text, at))));
+// OSC, DCS and their kind: text up to BEL or ESC \, as a terminal reports a
+// colour or a setting.
+void takeControlString(std::string& key) {
+    while (key.size() < LONGEST_REPORT) {
+        const auto byte = tail();
+        if (!byte || (*byte < 0x20 && *byte != BELL && *byte != ESCAPE)) return;
+        key += static_cast<char>(take());
+        if (*byte == BELL) return;
+        if (*byte == ESCAPE) {
+            if (tail() == '\\') key += static_cast<char>(take());
+            return;
+        }
+    }
+}
+
+// An old-style mouse report: ESC [ M and three raw bytes.
+void takeMouseReport(std::string& key) {
+    key += static_cast<char>(take());
+    for (int i = 0; i < 3 && tail(); ++i) key += static_cast<char>(take());
+}
+
+void takeEscapeTail(std::string& key) {
+    // Escape alone, when another Escape or a control follows: Enter right
+    // after Escape is still Enter.
+    const auto introducer = tail();
+    if (!introducer || *introducer < 0x20 || *introducer == DELETE_KEY) return;
+    key += static_cast<char>(take());
+    switch (*introducer) {
+        case '[':
+            if (tail() == 'M') return takeMouseReport(key);
+            return takeControlSequence(key);
+        case 'O': return takeControlSequence(key);
+        case ']':
+        case 'P':
+        case '_':
+        case '^':
+        case 'X': return takeControlString(key);
+        default:  // Alt and a key: ESC, then the key's character
+            if (Text::sequenceLength(*introducer) > 1) {
+                std::string character(1, key.back());
+                takeCharacterTail(character);
+                key += character.substr(1);
+            }
+    }
+}
+
+// The next key, waiting for one if need be; nothing once input has ended.
+// With a refresh, a change of the console while it waits is shown first.
+std::optional<std::string> nextKey(const Refresh& refresh = nullptr) {
+    for (;;) {
+        if (byteBuffered()) break;
+        if (refresh && Platform::waitInput(refresh(false)) != Wake::INPUT) continue;
+        if (!fill(true)) return std::nullopt;
+    }
+    if (refresh) refresh(true);
+    const unsigned char first = take();
+    std::string key(1, static_cast<char>(first));
+    if (first == ESCAPE) {
+        takeEscapeTail(key);
+    } else if (Text::sequenceLength(first) > 1) {
+        takeCharacterTail(key);
+    }
+    return key;
 }
 
 // ---- The line editor ----------------------------------------------------------
 
 constexpr unsigned char CTRL_H = 0x08;
 constexpr unsigned char CTRL_U = 0x15;
-constexpr unsigned char ESCAPE = 0x1B;
-constexpr unsigned char DELETE = 0x7F;
+
+// A window dragged to a new size sends many sizes in a short time: the line
+// is drawn again once the size has stayed the same this long, or at the next key.
+constexpr auto SETTLE = std::chrono::milliseconds(100);
 
 // A place on screen, its row counted from the row the prompt starts on. A
 // column equal to the width is past the margin: a terminal keeps the cursor
@@ -141,111 +201,160 @@ struct Spot {
     bool operator==(const Spot&) const = default;
 };
 
-// Arrow and function keys arrive as ESC [ ... or ESC O ...; they edit nothing,
-// so what of the sequence has already arrived is dropped unseen.
-void skipEscapeSequence() {
-    if (!byteWaiting()) return;
-    const char introducer = input.bytes[input.next];
-    if (introducer != '[' && introducer != 'O') return;
-    ++input.next;
-    while (byteWaiting()) {
-        const auto byte = static_cast<unsigned char>(input.bytes[input.next++]);
-        if (byte >= 0x40 && byte <= 0x7E) return;
-    }
-}
+// One character of the line: where its bytes start, the columns it takes, and
+// where the cursor stands after it, so an erase needs no walk along the line.
+struct Glyph {
+    std::size_t start;
+    int columns;
+    Spot end;
+};
 
 // One line typed at a terminal, kept equal on screen to what is in the buffer
-// at any width: the cursor only ever stands at the end of the line, so the
+// at any size: the cursor only ever stands at the end of the line, so the
 // editor appends, erases the last character, or draws the whole line again.
+// The line never grows taller than the window, where the rows it started on
+// would scroll out of reach.
 class LineEditor {
   public:
-    explicit LineEditor(std::string_view prompt) : prompt_(prompt), resumes_(Platform::resumes()) {
-        measure();
+    explicit LineEditor(std::string_view prompt)
+        : prompt_(prompt),
+          resumes_(Platform::resumes()),
+          drawn_(Platform::windowSize()),
+          seen_(drawn_) {
+        layOut();
     }
 
     std::string line;  // what has been typed
 
-    void edit(unsigned char byte) {
-        if (byte == DELETE || byte == CTRL_H) {
-            if (!line.empty()) eraseLast();
-        } else if (byte == CTRL_U) {
-            while (!line.empty()) eraseLast();
-        } else if (byte == ESCAPE) {
-            skipEscapeSequence();
-        } else if (byte >= 0x20 && line.size() < MAX_LINE) {
-            line += static_cast<char>(byte);
-            print(std::string_view(&line.back(), 1));
-            parked_.reset();
+    void edit(std::string_view key) {
+        const auto first = static_cast<unsigned char>(key[0]);
+        if (key.size() == 1 && (first == DELETE_KEY || first == CTRL_H)) {
+            if (!glyphs_.empty()) eraseLast();
+        } else if (key.size() == 1 && first == CTRL_U) {
+            while (!glyphs_.empty()) eraseLast();
+        } else {
+            const Text::Character character = Text::characterAt(key, 0);
+            // Controls, C1 ones too, escape sequences and broken bytes are no text.
+            if (character.valid && character.size == key.size() && !Text::isControl(character.code))
+                append(key, Text::columnsOf(character.code));
         }
     }
 
-    // After a resume the shell's lines stand where the prompt was, and after a
-    // change of width the terminal may have moved the rows: the line again, on
-    // a fresh one. A resize that keeps the width changes nothing.
-    void redrawIfChanged() {
-        const bool resumed = Platform::resumes() != resumes_;
-        const int width = width_;
-        if (Platform::resizes() != resizes_) measure();
-        if (!resumed && width_ == width) return;
-        resumes_ = Platform::resumes();
-        print("\n");
-        print(prompt_);
-        print(line);
-        parked_.reset();
+    // After a resume the shell's lines stand where the prompt was: the line
+    // again, on a fresh one. After a change of size, once it has settled, the
+    // line again in place.
+    std::optional<Clock::time_point> refresh(bool keyNext) {
+        if (Platform::resumes() != resumes_) {
+            resumes_ = Platform::resumes();
+            drawn_ = seen_ = Platform::windowSize();
+            layOut();
+            draw("\n");
+            draw(prompt_);
+            draw(line);
+            flush();
+            return std::nullopt;
+        }
+        const Platform::WindowSize size = Platform::windowSize();
+        const auto now = Platform::now();
+        if (size != seen_) {
+            seen_ = size;
+            seenAt_ = now;
+        }
+        if (size == drawn_) return std::nullopt;
+        if (!keyNext && now < seenAt_ + SETTLE) return seenAt_ + SETTLE;
+        redrawInPlace(size);
+        flush();
+        return std::nullopt;
+    }
+
+    // Writes what the edits drew, in one write however many keys made it.
+    void flush() {
+        print(out_);
+        out_.clear();
     }
 
   private:
     std::string_view prompt_;
     unsigned resumes_;            // the console's resumes when the line was last drawn
-    unsigned resizes_ = 0;        // its resizes when the width was last measured
+    Platform::WindowSize drawn_;  // the size the line is laid out for
+    Platform::WindowSize seen_;   // the newest size seen, maybe still settling
+    Clock::time_point seenAt_;    // when it was first seen
     int width_ = INT_MAX;         // columns; a width nobody knows never wraps
+    int height_ = INT_MAX;        // rows the typed text may take
     Spot origin_;                 // where the line starts, right after the prompt
+    std::vector<Glyph> glyphs_;   // the line's characters, in order
     std::optional<Spot> parked_;  // where an erase left the cursor, when not at the end
+    std::string out_;             // drawn, not yet written
 
-    void measure() {
-        resizes_ = Platform::resizes();
-        const int columns = Platform::columns();
-        width_ = columns >= 2 ? columns : INT_MAX;
-        origin_ = advance(Spot{}, prompt_);
-    }
+    void draw(std::string_view bytes) { out_ += bytes; }
 
-    // Where the cursor stands after text written from `at`, as a terminal
+    Spot end() const { return glyphs_.empty() ? origin_ : glyphs_.back().end; }
+
+    // Where the cursor stands after a character written at `at`, as a terminal
     // places it: a wide character that does not fit leaves the last column blank.
-    Spot advance(Spot at, std::string_view text) const {
-        for (std::size_t i = 0; i < text.size(); i += characterLength(text, i)) {
-            const int columns = columnsAt(text, i);
-            if (columns == 0) continue;
-            if (at.column + columns > width_) at = {at.row + 1, 0};
-            at.column += columns;
-        }
+    Spot advance(Spot at, int columns) const {
+        if (columns == 0) return at;
+        if (at.column + columns > width_) at = {at.row + 1, 0};
+        at.column += columns;
         return at;
     }
 
+    // The line's places for the size drawn_, dropping what the window cannot
+    // show. Returns the row the whole line ended on before any was dropped.
+    int layOut() {
+        width_ = drawn_.columns >= 2 ? drawn_.columns : INT_MAX;
+        height_ = drawn_.rows >= 2 ? drawn_.rows : INT_MAX;
+        origin_ = {};
+        for (std::size_t i = 0; i < prompt_.size();) {
+            const Text::Character character = Text::characterAt(prompt_, i);
+            origin_ = advance(origin_, Text::columnsOf(character.code));
+            i += character.size;
+        }
+        Spot at = origin_;
+        std::size_t fits = glyphs_.size();
+        for (std::size_t i = 0; i < glyphs_.size(); ++i) {
+            at = advance(at, glyphs_[i].columns);
+            glyphs_[i].end = at;
+            if (at.row - origin_.row >= height_) fits = std::min(fits, i);
+        }
+        if (fits < glyphs_.size()) {
+            line.resize(glyphs_[fits].start);
+            glyphs_.resize(fits);
+        }
+        parked_.reset();
+        return at.row;
+    }
+
+    void append(std::string_view character, int columns) {
+        const Spot at = advance(end(), columns);
+        if (at.row - origin_.row >= height_ || line.size() + character.size() > MAX_LINE) return;
+        glyphs_.push_back({line.size(), columns, at});
+        line += character;
+        draw(character);
+        parked_.reset();
+    }
+
     // From the cursor's place to another, up the rows and along the row.
-    static void moveCursor(Spot from, Spot to) {
-        std::string moves;
-        if (from.row > to.row) moves += "\033[" + std::to_string(from.row - to.row) + "A";
-        moves += '\r';
-        if (to.column > 0) moves += "\033[" + std::to_string(to.column) + "C";
-        print(moves);
+    void moveCursor(Spot from, Spot to) {
+        if (from.row > to.row) draw("\033[" + std::to_string(from.row - to.row) + "A");
+        draw("\r");
+        if (to.column > 0) draw("\033[" + std::to_string(to.column) + "C");
     }
 
     // Removes the last whole character of the line and its columns on screen.
     void eraseLast() {
-        std::size_t start = 0;
-        for (std::size_t i = 0; i < line.size(); i += characterLength(line, i)) start = i;
-        const int columns = columnsAt(line, start);
-        const Spot end = advance(origin_, line);
-        const Spot cursor = parked_.value_or(end);
-        line.resize(start);
-        if (columns == 0) return;  // a combining mark has no cell of its own
-        const Spot before = advance(origin_, line);
-        const Spot from{end.row, end.column - columns};  // the character's first cell
-        if (cursor == end && end.column < width_) {
-            for (int i = 0; i < columns; ++i) print("\b \b");
+        const Glyph last = glyphs_.back();
+        glyphs_.pop_back();
+        const Spot cursor = parked_.value_or(last.end);
+        line.resize(last.start);
+        if (last.columns == 0) return;  // a combining mark has no cell of its own
+        const Spot before = end();
+        const Spot from{last.end.row, last.end.column - last.columns};  // its first cell
+        if (cursor == last.end && last.end.column < width_) {
+            for (int i = 0; i < last.columns; ++i) draw("\b \b");
         } else {  // past the margin, where a backspace means different things to terminals
             moveCursor(cursor, from);
-            print("\033[K");
+            draw("\033[K");
         }
         parked_ = from;
         // It had wrapped: the next character goes back to the row above, unless
@@ -255,7 +364,47 @@ class LineEditor {
             parked_ = before;
         }
     }
+
+    // Terminals rewrap a line to a new width, and the cursor ends up on the
+    // line's last row: from the first row, the prompt and the line again. A
+    // line that stood on one row and still fits has not moved at all.
+    void redrawInPlace(Platform::WindowSize size) {
+        const int rowsBefore = end().row;
+        drawn_ = size;
+        const int rowsNow = layOut();
+        if (rowsBefore == 0 && rowsNow == 0) return;
+        draw("\r");
+        if (rowsNow > 0) draw("\033[" + std::to_string(rowsNow) + "A");
+        draw("\033[J");
+        draw(prompt_);
+        draw(line);
+    }
 };
+
+// A line from a pipe or a file: no echo, no editing; held to MAX_LINE bytes
+// that end at a character's end.
+std::string pipedLine() {
+    std::string line;
+    bool full = false;
+    while (byteBuffered() || fill(true)) {
+        const unsigned char byte = take();
+        if (byte == '\r' || byte == '\n') break;
+        if (line.size() < MAX_LINE) {
+            line += static_cast<char>(byte);
+        } else {
+            full = true;
+        }
+    }
+    if (full) {  // the cap may have cut the last character short
+        std::size_t start = line.size();
+        while (start > 0 && Text::isContinuation(static_cast<unsigned char>(line[start - 1])))
+            --start;
+        if (start > 0 && Text::sequenceLength(static_cast<unsigned char>(line[start - 1])) >
+                             line.size() - start + 1)
+            line.resize(start - 1);
+    }
+    return line;
+}
 
 }  // namespace
 
@@ -265,10 +414,11 @@ bool keyPressed() { return byteWaiting(); }
 
 bool inputEnded() { return input.ended && !byteBuffered(); }
 
-int readKey(const Redraw& redraw) {
-    const auto byte = nextByte(redraw);
-    if (!byte) Platform::quit(0);
-    return *byte == '\n' ? ENTER : *byte;
+int readKey(const Refresh& refresh) {
+    const auto key = nextKey(refresh);
+    if (!key) Platform::quit(0);
+    const auto first = static_cast<unsigned char>((*key)[0]);
+    return first == '\n' ? ENTER : first;
 }
 
 int readKey() { return readKey(nullptr); }
@@ -277,36 +427,33 @@ void waitKey() { readKey(); }
 
 // ---- Pauses -------------------------------------------------------------------
 
-void pauseUnlessHurried(Platform::Clock::time_point deadline) {
+void pauseUnlessHurried(Clock::time_point deadline) {
     // The writer has just looked for a key: only the buffer needs a second look.
     while (!byteBuffered()) {
-        if (!Platform::waitInputUntil(deadline)) return;  // the deadline came first
-        if (!byteWaiting()) return;                       // input has ended
+        const Wake wake = Platform::waitInput(deadline);
+        if (wake == Wake::DEADLINE) return;
+        if (wake == Wake::INPUT && !byteWaiting()) return;  // input has ended
     }
-    if (!hurries(input.bytes[input.next])) Platform::sleepUntil(deadline);
+    if (!hurries(peek())) Platform::sleepUntil(deadline);
 }
 
 // ---- Lines --------------------------------------------------------------------
 
 std::string readLine(std::string_view prompt) {
     print(prompt);
-    if (!Platform::inputIsTerminal()) {
-        std::string line;
-        while (const auto byte = nextByte()) {
-            if (*byte == '\r' || *byte == '\n') break;
-            if (line.size() < MAX_LINE) line += static_cast<char>(*byte);
-        }
-        return line;
-    }
+    if (!Platform::inputIsTerminal()) return pipedLine();
     LineEditor editor(prompt);
-    const Redraw redraw = [&editor] { editor.redrawIfChanged(); };
-    while (const auto byte = nextByte(redraw)) {
-        if (*byte == '\r' || *byte == '\n') {
+    const Refresh refresh = [&editor](bool keyNext) { return editor.refresh(keyNext); };
+    while (const auto key = nextKey(refresh)) {
+        if (*key == "\r" || *key == "\n") {
+            editor.flush();
             print("\n");
             break;
         }
-        editor.edit(*byte);
+        editor.edit(*key);
+        if (!byteBuffered()) editor.flush();
     }
+    editor.flush();
     return editor.line;
 }
 

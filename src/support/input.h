@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 
 #include "support/platform.h"
 
@@ -20,11 +21,14 @@ bool inputEnded();
 // ends ends the pause too.
 void pauseUnlessHurried(Platform::Clock::time_point deadline);
 
-// Draws a reader's line again if the console changed under it; called before
-// each key is taken and whenever a wait for one is interrupted.
-using Redraw = std::function<void()>;
+// A reader that keeps something on screen while it waits for a key (a choice,
+// a line being typed) is asked to bring it up to date before each key (keyNext
+// true) and whenever the console changes under it while it waits. It answers
+// when it wants to be asked again though nothing happens (a new window size
+// still settling), or nothing.
+using Refresh = std::function<std::optional<Platform::Clock::time_point>(bool keyNext)>;
 
 // readKey, for a reader that keeps something on screen while it waits.
-int readKey(const Redraw& redraw);
+int readKey(const Refresh& refresh);
 
 }  // namespace Game

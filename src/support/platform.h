@@ -1,13 +1,16 @@
 // What the console kit asks of the operating system, and nothing more.
 //
-// One file per system implements this header (platform_posix.cpp,
-// platform_windows.cpp); the build links exactly one of them. Tests link a
-// scripted one with a virtual clock instead. Everything above this seam, the
-// input buffer, Enter handling, the line editor and pacing, is shared code.
+// One file per platform implements this header: platform_posix.cpp (Linux,
+// macOS, the BSDs), platform_windows.cpp (the Windows console) and
+// platform_web.cpp (the browser page's terminal); the build links exactly one
+// of them. Tests link a scripted one with a virtual clock instead. Everything
+// above this seam, keys, Enter handling, the line editor and pacing, is
+// shared code.
 #pragma once
 
 #include <chrono>
 #include <cstddef>
+#include <optional>
 
 namespace Game::Platform {
 
@@ -15,13 +18,9 @@ using Clock = std::chrono::steady_clock;
 
 // ---- Console mode -------------------------------------------------------------
 
-// Switches to UTF-8 and key mode, and arranges for restoreConsole to run on
-// every way out. Only the first call does anything.
+// Switches to UTF-8 and key mode, and arranges for the mode it found to come
+// back on every way out. Only the first call does anything.
 void prepareConsole();
-
-// Puts back the mode prepareConsole found. Idempotent, safe from a signal
-// handler, and final: once it has run nothing puts key mode back.
-void restoreConsole();
 
 // Turns on VT processing for standard output where a console needs asking.
 void enableVirtualTerminal();
@@ -31,29 +30,30 @@ bool inputIsTerminal();
 
 // ---- The console under the game -----------------------------------------------
 // Readers that keep something on screen (a choice, a line being typed) compare
-// these counts before and after they wait, and draw their line again.
+// these before and after they wait, and draw their line again.
 
-// Times the game came back from a suspend to a terminal someone else had used.
+// Times the game came back to a terminal someone else had used meanwhile (a
+// suspend, a wait in the background).
 unsigned resumes();
 
-// Times the console window changed size.
-unsigned resizes();
-
-// The console's width in columns; 0 when output is not a console.
-int columns();
+// The console's size in character cells; zero where output is not a console.
+struct WindowSize {
+    int columns = 0;
+    int rows = 0;
+    bool operator==(const WindowSize&) const = default;
+};
+WindowSize windowSize();
 
 // ---- Input --------------------------------------------------------------------
 
-// True when readInput would return at once: bytes are waiting, or input has ended.
-bool inputReady();
+// Why a wait ended: readInput would return at once (bytes are waiting, or
+// input has ended); the deadline passed; or the console changed under the
+// game (resumed, resized), which a reader may want to look at.
+enum class Wake { INPUT, DEADLINE, CHANGED };
 
-// Waits until readInput would return at once, or until the deadline has passed.
-// True when input is ready (or has ended), false at the deadline.
-bool waitInputUntil(Clock::time_point deadline);
-
-// Waits until readInput would return at once (true), or until the game is
-// resumed or resized while it waits (false).
-bool waitInput();
+// Waits for one of the three. Without a deadline only input or a change end
+// it; a deadline already past only looks. Input that is ready wins.
+Wake waitInput(std::optional<Clock::time_point> deadline = std::nullopt);
 
 // Waits for input and stores up to size bytes. Returns how many; 0 means the
 // input has ended (closed, hung up or failed) and will not come back.

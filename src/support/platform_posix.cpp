@@ -32,7 +32,6 @@ termios savedMode{};                      // the terminal's mode as we found it
 termios keyMode{};                        // savedMode with line buffering and echo off
 volatile sig_atomic_t keyModeWanted = 0;  // we own the terminal: key mode while in the foreground
 volatile sig_atomic_t resumeCount = 0;    // continues that found the terminal used by someone else
-volatile sig_atomic_t resizeCount = 0;    // SIGWINCH received
 bool outputIsTerminal = false;            // a fatal signal resets the text attributes there
 bool prepared = false;                    // prepareConsole has run
 bool inputEnded = false;                  // standard input has ended; it stays so
@@ -78,6 +77,23 @@ void enterKeyMode() {
 
 void leaveKeyMode() {
     if (keyModeWanted != 0 && inForeground()) applyMode(savedMode);
+}
+
+// Puts back the mode we found. Idempotent and safe from a signal handler. The
+// continue and suspend handlers are held off while the mode goes back, and find
+// keyModeWanted cleared when they run: nothing brings key mode back after.
+void restoreConsole() {
+    sigset_t jobControl;
+    sigset_t previous;
+    sigemptyset(&jobControl);
+    sigaddset(&jobControl, SIGCONT);
+    sigaddset(&jobControl, SIGTSTP);
+    sigprocmask(SIG_BLOCK, &jobControl, &previous);
+    if (keyModeWanted != 0) {
+        keyModeWanted = 0;
+        if (inForeground()) applyMode(savedMode);
+    }
+    sigprocmask(SIG_SETMASK, &previous, nullptr);
 }
 
 // The next program's text starts plain, whatever a page was in the middle of.
@@ -143,10 +159,8 @@ void onContinue(int /*signal*/) {
     errno = savedErrno;
 }
 
-void onResize(int /*signal*/) {
-    resizeCount = resizeCount + 1;
-    wake();
-}
+// Readers look at the new size themselves: the wake-up is all they need.
+void onResize(int /*signal*/) { wake(); }
 
 // Leaves alone any signal our parent told us to ignore (nohup, a job control-less shell).
 bool ignoredAtStart(int signal) {
@@ -229,10 +243,15 @@ timespec toTimespec(Clock::duration span) {
             static_cast<long>(std::chrono::nanoseconds(span - seconds).count())};
 }
 
+struct Ready {
+    bool input = false;  // standard input is readable
+    bool woken = false;  // a handler woke us: the console changed
+};
+
 // Waits until standard input is readable (when watched) or a handler wakes
-// us, for at most timeout (none: no limit); true when input is readable. A
-// failed select counts as input: the read will tell what is wrong.
-bool waitReadable(bool watchInput, const timeval* timeout) {
+// us, for at most timeout (none: no limit). A failed select counts as input:
+// the read will tell what is wrong.
+Ready waitReadable(bool watchInput, const timeval* timeout) {
     fd_set readable;
     FD_ZERO(&readable);
     if (watchInput) FD_SET(STDIN_FILENO, &readable);
@@ -241,9 +260,14 @@ bool waitReadable(bool watchInput, const timeval* timeout) {
     if (timeout != nullptr) left = *timeout;
     const int top = std::max(STDIN_FILENO, wakeRead) + 1;
     if (select(top, &readable, nullptr, nullptr, timeout != nullptr ? &left : nullptr) == -1)
-        return errno != EINTR;
-    if (wakeRead != -1 && FD_ISSET(wakeRead, &readable)) drainWakePipe();
-    return watchInput && FD_ISSET(STDIN_FILENO, &readable);
+        return {errno != EINTR, false};
+    Ready ready;
+    ready.input = watchInput && FD_ISSET(STDIN_FILENO, &readable);
+    if (wakeRead != -1 && FD_ISSET(wakeRead, &readable)) {
+        drainWakePipe();
+        ready.woken = true;
+    }
+    return ready;
 }
 
 // False on a descriptor select cannot watch.
@@ -288,22 +312,6 @@ void prepareConsole() {
     enterKeyMode();
 }
 
-// The continue and suspend handlers are held off while the mode goes back, and
-// find keyModeWanted cleared when they run: nothing brings key mode back after.
-void restoreConsole() {
-    sigset_t jobControl;
-    sigset_t previous;
-    sigemptyset(&jobControl);
-    sigaddset(&jobControl, SIGCONT);
-    sigaddset(&jobControl, SIGTSTP);
-    sigprocmask(SIG_BLOCK, &jobControl, &previous);
-    if (keyModeWanted != 0) {
-        keyModeWanted = 0;
-        if (inForeground()) applyMode(savedMode);
-    }
-    sigprocmask(SIG_SETMASK, &previous, nullptr);
-}
-
 void enableVirtualTerminal() {}
 
 bool inputIsTerminal() { return isatty(STDIN_FILENO) == 1; }
@@ -312,33 +320,26 @@ bool inputIsTerminal() { return isatty(STDIN_FILENO) == 1; }
 
 unsigned resumes() { return static_cast<unsigned>(resumeCount); }
 
-unsigned resizes() { return static_cast<unsigned>(resizeCount); }
-
-int columns() {
+WindowSize windowSize() {
     winsize size{};
-    if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == -1) return 0;
-    return size.ws_col;
+    if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == -1) return {};
+    return {size.ws_col, size.ws_row};
 }
 
 // ---- Input --------------------------------------------------------------------
 
-bool inputReady() {
-    if (inputEnded) return true;
-    const timeval noWait{0, 0};
-    return waitReadable(true, &noWait);
-}
-
-bool waitInputUntil(Clock::time_point deadline) {
-    if (inputEnded) return true;
+Wake waitInput(std::optional<Clock::time_point> deadline) {
+    if (inputEnded) return Wake::INPUT;
     for (;;) {
-        const auto left = deadline - Clock::now();
-        if (left <= Clock::duration::zero()) return false;
-        const timeval timeout = toTimeval(left);
-        if (waitReadable(true, &timeout)) return true;
+        timeval timeout{};
+        if (deadline)
+            timeout = toTimeval(std::max(*deadline - Clock::now(), Clock::duration::zero()));
+        const Ready ready = waitReadable(true, deadline ? &timeout : nullptr);
+        if (ready.input) return Wake::INPUT;
+        if (ready.woken) return Wake::CHANGED;
+        if (deadline && Clock::now() >= *deadline) return Wake::DEADLINE;
     }
 }
-
-bool waitInput() { return inputEnded || waitReadable(true, nullptr); }
 
 std::size_t readInput(char* buffer, std::size_t size) {
     while (!inputEnded) {

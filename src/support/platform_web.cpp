@@ -8,7 +8,8 @@
 //
 // The page hands the game its console as Module.page: write(bytes),
 // keysWaiting(), takeKeys(heap, at, most), waitForKey(milliseconds or -1),
-// sleep(milliseconds) and columns(). The bodies below are the page's script.
+// sleep(milliseconds), columns() and rows(). The bodies below are the page's
+// script.
 #include <emscripten.h>
 
 #include <cmath>
@@ -26,7 +27,8 @@ EM_JS(int, pageKeysWaiting, (), { return Module.page.keysWaiting(); });
 EM_JS(int, pageTakeKeys, (char* buffer, int size),
       { return Module.page.takeKeys(HEAPU8, buffer, size); });
 
-// 1 when a key is waiting, 0 when the milliseconds ran out first; -1 waits for a key.
+// 1 when a key is waiting, 2 when the terminal changed size, 0 when the
+// milliseconds ran out first; -1 waits for a key or a change.
 EM_ASYNC_JS(int, pageWaitForKey, (double milliseconds),
             { return Module.page.waitForKey(milliseconds); });
 
@@ -34,12 +36,25 @@ EM_ASYNC_JS(void, pageSleep, (double milliseconds), { return Module.page.sleep(m
 
 EM_JS(int, pageColumns, (), { return Module.page.columns(); });
 
+EM_JS(int, pageRows, (), { return Module.page.rows(); });
+
 using Game::Platform::Clock;
 
 // Timers in a browser may fire late but never early, at whole milliseconds:
 // rounded up, one timer reaches the deadline instead of a second, clamped one.
 double millisecondsUntil(Clock::time_point deadline) {
     return std::ceil(std::chrono::duration<double, std::milli>(deadline - Clock::now()).count());
+}
+
+// The page draws and takes keys only while the game waits. A paste of many
+// keys would keep the game busy without a wait: it yields now and then anyway.
+constexpr auto BUSY_AT_MOST = std::chrono::milliseconds(25);
+Clock::time_point lastYield;
+
+void yieldNowAndThen() {
+    if (Clock::now() - lastYield < BUSY_AT_MOST) return;
+    pageSleep(0);
+    lastYield = Clock::now();
 }
 
 }  // namespace
@@ -51,39 +66,36 @@ namespace Game::Platform {
 // and the terminal stays the page's when the game ends.
 
 void prepareConsole() {}
-void restoreConsole() {}
 void enableVirtualTerminal() {}
 bool inputIsTerminal() { return true; }
 
 // ---- The console under the game -----------------------------------------------
-// A tab is never suspended, and the page keeps its terminal at 80 columns,
-// scaling the font to the window instead.
+// A tab is never suspended. The page sizes its terminal to the window.
 
 unsigned resumes() { return 0; }
-unsigned resizes() { return 0; }
-int columns() { return pageColumns(); }
+WindowSize windowSize() { return {pageColumns(), pageRows()}; }
 
 // ---- Input --------------------------------------------------------------------
 // Input never ends: the player can always type while the page is open.
 
-bool inputReady() { return pageKeysWaiting() != 0; }
-
-bool waitInputUntil(Clock::time_point deadline) {
-    while (!inputReady()) {
-        const double left = millisecondsUntil(deadline);
-        if (left <= 0) return false;
-        pageWaitForKey(left);
+Wake waitInput(std::optional<Clock::time_point> deadline) {
+    for (;;) {
+        if (pageKeysWaiting() != 0) return Wake::INPUT;
+        double left = -1;
+        if (deadline) {
+            left = millisecondsUntil(*deadline);
+            if (left <= 0) return Wake::DEADLINE;
+        }
+        const int woke = pageWaitForKey(left);
+        lastYield = Clock::now();
+        if (woke == 2) return Wake::CHANGED;
     }
-    return true;
-}
-
-bool waitInput() {
-    while (!inputReady()) pageWaitForKey(-1);
-    return true;
 }
 
 std::size_t readInput(char* buffer, std::size_t size) {
-    waitInput();
+    yieldNowAndThen();
+    while (waitInput() != Wake::INPUT) {
+    }
     return static_cast<std::size_t>(pageTakeKeys(buffer, static_cast<int>(size)));
 }
 
@@ -101,6 +113,7 @@ Clock::time_point now() { return Clock::now(); }
 void sleepUntil(Clock::time_point deadline) {
     for (double left = millisecondsUntil(deadline); left > 0; left = millisecondsUntil(deadline))
         pageSleep(left);
+    lastYield = Clock::now();
 }
 
 // Waits the game has yielded keep the runtime alive, so a plain exit would

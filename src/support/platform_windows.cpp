@@ -1,12 +1,16 @@
-// The Windows console: UTF-8 code page, VT processing, _getwch and _kbhit for
-// keys, and a high-resolution waitable timer for the pauses.
+// The Windows console: UTF-8 code page, VT processing, key events from the
+// console's input buffer, a thread that reads a pipe ahead, and a
+// high-resolution waitable timer for the pauses.
 //
 // A plain Sleep(20) lasts one or two 15.6 ms ticks of the default timer, which
 // would make pacing uneven; the waitable timer sleeps to the deadline instead.
-#include <conio.h>
+#include <process.h>
 #include <windows.h>
 
 #include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
 
 #include "support/platform.h"
 
@@ -24,45 +28,295 @@ UINT savedOutputCodePage = 0;  // the console's code pages as we found them
 UINT savedInputCodePage = 0;
 DWORD savedOutputMode = 0;    // the output mode as we found it
 bool haveOutputMode = false;  // standard output is a console and savedOutputMode is valid
+DWORD savedInputMode = 0;     // the input mode as we found it
+bool haveInputMode = false;   // standard input is a console and savedInputMode is valid
 HANDLE timer = nullptr;       // for pauses; created on first use
 bool inputEnded = false;      // standard input has ended; it stays so
+std::string keys;             // bytes of keys already read from the console, not yet handed out
+wchar_t highSurrogate = 0;    // the first half of a character whose second half is still to come
+std::string heldBack;         // output that ends inside a character or an escape sequence
 
 HANDLE inputHandle() { return GetStdHandle(STD_INPUT_HANDLE); }
 HANDLE outputHandle() { return GetStdHandle(STD_OUTPUT_HANDLE); }
 
-// Bytes of a key already converted to UTF-8 but not yet handed out.
-char pendingKey[8];
-std::size_t pendingCount = 0;
+// What standard input is: a console gives key events, a pipe must be read
+// ahead to be waited on, and anything else (a file, NUL, nothing) never blocks.
+enum class Source { CONSOLE, PIPE, FILE };
+
+Source inputSource() {
+    static const Source source = [] {
+        DWORD mode = 0;
+        if (GetConsoleMode(inputHandle(), &mode) != 0) return Source::CONSOLE;
+        return GetFileType(inputHandle()) == FILE_TYPE_PIPE ? Source::PIPE : Source::FILE;
+    }();
+    return source;
+}
+
+bool writeAll(const char* data, std::size_t size) {
+    const HANDLE output = outputHandle();
+    while (size > 0) {
+        DWORD written = 0;
+        const DWORD chunk = size > 65536 ? 65536 : static_cast<DWORD>(size);
+        if (WriteFile(output, data, chunk, &written, nullptr) == 0 || written == 0) return false;
+        data += written;
+        size -= written;
+    }
+    return true;
+}
+
+// Idempotent; also from the console's handler thread, on its way out.
+void restoreConsole() {
+    if (!prepared) return;
+    prepared = false;
+    if (savedOutputCodePage != 0) SetConsoleOutputCP(savedOutputCodePage);
+    if (savedInputCodePage != 0) SetConsoleCP(savedInputCodePage);
+    if (haveOutputMode) SetConsoleMode(outputHandle(), savedOutputMode);
+    if (haveInputMode) SetConsoleMode(inputHandle(), savedInputMode);
+}
 
 // Ctrl-C, Ctrl-Break and a closed window: the text attributes reset and the
 // console restored, then Windows ends us.
 BOOL WINAPI onConsoleEvent(DWORD /*event*/) {
     static constexpr char reset[] = "\033[0m";
-    DWORD written = 0;
-    if (haveOutputMode) WriteFile(outputHandle(), reset, sizeof reset - 1, &written, nullptr);
+    if (haveOutputMode) writeAll(reset, sizeof reset - 1);
     restoreConsole();
     return FALSE;
 }
 
-void restoreAtExit() { restoreConsole(); }
-
-// One console key as UTF-8 bytes; extended keys as the two bytes _getch gives.
-std::size_t readConsoleKey(char* out) {
-    const wint_t first = _getwch();
-    if (first == 0 || first == 0xE0) {
-        out[0] = static_cast<char>(first);
-        out[1] = static_cast<char>(_getwch());
-        return 2;
-    }
-    wchar_t units[2] = {static_cast<wchar_t>(first), 0};
-    int unitCount = 1;
-    if (first >= 0xD800 && first <= 0xDBFF) {
-        units[1] = static_cast<wchar_t>(_getwch());
-        unitCount = 2;
-    }
-    const int bytes = WideCharToMultiByte(CP_UTF8, 0, units, unitCount, out, 4, nullptr, nullptr);
-    return bytes > 0 ? static_cast<std::size_t>(bytes) : 0;
+void restoreAtExit() {
+    writeAll(heldBack.data(), heldBack.size());
+    heldBack.clear();
+    restoreConsole();
 }
+
+// ---- Keys from the console ----------------------------------------------------
+// The console's input buffer holds events: keys pressed and released, the
+// mouse, focus and size. A key is a key pressed that gives a character, or
+// one of the keys a player presses that give none: those become the escape
+// sequences a terminal sends for them, which the kit takes whole and ignores
+// but where any key will do, as at a terminal. Shift, Ctrl and Alt alone are
+// no key. A character typed as Alt and digits comes with the release of Alt.
+
+const char* sequenceOf(WORD virtualKey) {
+    switch (virtualKey) {
+        case VK_UP: return "\033[A";
+        case VK_DOWN: return "\033[B";
+        case VK_RIGHT: return "\033[C";
+        case VK_LEFT: return "\033[D";
+        case VK_HOME: return "\033[H";
+        case VK_END: return "\033[F";
+        case VK_INSERT: return "\033[2~";
+        case VK_DELETE: return "\033[3~";
+        case VK_PRIOR: return "\033[5~";
+        case VK_NEXT: return "\033[6~";
+        case VK_F1: return "\033OP";
+        case VK_F2: return "\033OQ";
+        case VK_F3: return "\033OR";
+        case VK_F4: return "\033OS";
+        case VK_F5: return "\033[15~";
+        case VK_F6: return "\033[17~";
+        case VK_F7: return "\033[18~";
+        case VK_F8: return "\033[19~";
+        case VK_F9: return "\033[20~";
+        case VK_F10: return "\033[21~";
+        case VK_F11: return "\033[23~";
+        case VK_F12: return "\033[24~";
+        default: return nullptr;
+    }
+}
+
+// The UTF-16 units one event gives: empty for an event that is no key. The
+// same rule decides what the wait counts as a key and what the read takes.
+std::wstring unitsOf(const INPUT_RECORD& record) {
+    if (record.EventType != KEY_EVENT) return {};
+    const KEY_EVENT_RECORD& key = record.Event.KeyEvent;
+    const wchar_t unit = key.uChar.UnicodeChar;
+    const bool altDigits = key.bKeyDown == 0 && key.wVirtualKeyCode == VK_MENU && unit != 0;
+    if (key.bKeyDown == 0 && !altDigits) return {};
+    std::wstring once;
+    if (unit != 0) {
+        once.assign(1, unit);
+    } else if (const char* sequence = sequenceOf(key.wVirtualKeyCode)) {
+        once.assign(sequence, sequence + std::strlen(sequence));
+    }
+    std::wstring units;
+    const int repeats = key.wRepeatCount > 1 ? key.wRepeatCount : 1;
+    for (int i = 0; i < repeats; ++i) units += once;
+    return units;
+}
+
+// Appends a character's UTF-8 bytes; a surrogate pair split across two
+// events is joined first.
+void appendUnit(wchar_t unit) {
+    if (unit >= 0xD800 && unit <= 0xDBFF) {
+        highSurrogate = unit;
+        return;
+    }
+    wchar_t units[2] = {unit, 0};
+    int count = 1;
+    if (unit >= 0xDC00 && unit <= 0xDFFF) {
+        if (highSurrogate == 0) return;  // half a character is none
+        units[0] = highSurrogate;
+        units[1] = unit;
+        count = 2;
+    }
+    highSurrogate = 0;
+    char bytes[8];
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, units, count, bytes, sizeof bytes, nullptr, nullptr);
+    if (size > 0) keys.append(bytes, static_cast<std::size_t>(size));
+}
+
+// Whether a key is waiting. Events that are no key are taken out of the way,
+// so a wait on the console's handle, which they signal too, does not spin.
+bool consoleKeyWaiting() {
+    if (!keys.empty()) return true;
+    INPUT_RECORD records[64];
+    DWORD count = 0;
+    if (PeekConsoleInputW(inputHandle(), records, 64, &count) == 0)
+        return true;  // the read will fail
+    for (DWORD i = 0; i < count; ++i)
+        if (!unitsOf(records[i]).empty()) return true;
+    if (count > 0) ReadConsoleInputW(inputHandle(), records, count, &count);
+    return false;
+}
+
+// Reads events until one gives a key; false when the console fails.
+bool readConsoleKeys() {
+    while (keys.empty()) {
+        INPUT_RECORD record;
+        DWORD count = 0;
+        if (ReadConsoleInputW(inputHandle(), &record, 1, &count) == 0 || count == 0) return false;
+        for (const wchar_t unit : unitsOf(record)) appendUnit(unit);
+    }
+    return true;
+}
+
+// ---- Input from a pipe --------------------------------------------------------
+// A pipe cannot be waited on, and not every pipe can be peeked at (Wine's pipes
+// from a Unix shell cannot): a thread of ours reads it ahead, and an event
+// tells the game that bytes, or the end, are there.
+
+struct PipeReader {
+    CRITICAL_SECTION lock;   // guards bytes and ended
+    HANDLE ready = nullptr;  // manual reset: set while bytes wait or the pipe has ended
+    std::string bytes;       // read, not yet taken
+    bool ended = false;      // nothing more will come
+};
+
+PipeReader* pipeReader = nullptr;  // started at the first look at a pipe
+
+unsigned __stdcall readPipe(void* /*unused*/) {
+    for (;;) {
+        char chunk[4096];
+        DWORD count = 0;
+        const bool read =
+            ReadFile(inputHandle(), chunk, sizeof chunk, &count, nullptr) != 0 && count > 0;
+        EnterCriticalSection(&pipeReader->lock);
+        if (read) {
+            pipeReader->bytes.append(chunk, count);
+        } else {
+            pipeReader->ended = true;
+        }
+        SetEvent(pipeReader->ready);
+        LeaveCriticalSection(&pipeReader->lock);
+        if (!read) return 0;
+    }
+}
+
+PipeReader& pipe() {
+    if (pipeReader != nullptr) return *pipeReader;
+    pipeReader = new PipeReader;  // lives as long as the thread that fills it
+    InitializeCriticalSection(&pipeReader->lock);
+    pipeReader->ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (pipeReader->ready == nullptr ||
+        _beginthreadex(nullptr, 0, readPipe, nullptr, 0, nullptr) == 0)
+        pipeReader->ended = true;  // no thread, no input: better than a game that hangs
+    return *pipeReader;
+}
+
+bool pipeWaiting() {
+    PipeReader& reader = pipe();
+    EnterCriticalSection(&reader.lock);
+    const bool waiting = !reader.bytes.empty() || reader.ended || reader.ready == nullptr;
+    LeaveCriticalSection(&reader.lock);
+    return waiting;
+}
+
+std::size_t readPipeAhead(char* buffer, std::size_t size) {
+    PipeReader& reader = pipe();
+    if (reader.ready != nullptr) WaitForSingleObject(reader.ready, INFINITE);
+    EnterCriticalSection(&reader.lock);
+    const std::size_t count = size < reader.bytes.size() ? size : reader.bytes.size();
+    reader.bytes.copy(buffer, count);
+    reader.bytes.erase(0, count);
+    if (reader.bytes.empty() && !reader.ended) ResetEvent(reader.ready);
+    LeaveCriticalSection(&reader.lock);
+    return count;
+}
+
+bool inputWaiting() {
+    if (inputEnded) return true;
+    switch (inputSource()) {
+        case Source::CONSOLE: return consoleKeyWaiting();
+        case Source::PIPE: return pipeWaiting();
+        case Source::FILE: return true;
+    }
+    return true;
+}
+
+// ---- Output held whole --------------------------------------------------------
+// Consoles that decode each write on its own (Wine's, and Windows' before 10
+// version 1903) show a character split across writes as U+FFFD per byte, and
+// a split escape sequence as text. The paced writer writes a byte at a time,
+// so the bytes of an unfinished character or sequence wait here for its last.
+
+constexpr std::size_t LONGEST_HELD = 256;  // more is no sequence the game writes
+
+// The bytes of the escape sequence at `at`, or 0 when text ends inside it.
+std::size_t escapeLength(std::string_view text, std::size_t at) {
+    if (at + 1 >= text.size()) return 0;
+    const char kind = text[at + 1];
+    if (kind != '[' && kind != ']') return 2;
+    for (std::size_t i = at + 2; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (kind == '[' && byte >= 0x40 && byte <= 0x7E) return i - at + 1;
+        if (kind == '[' && (byte < 0x20 || byte > 0x3F)) return i - at;  // broken: as it is
+        if (kind == ']' && byte == 0x07) return i - at + 1;
+        if (kind == ']' && byte == 0x1B) {
+            if (i + 1 == text.size()) return 0;
+            return i - at + (text[i + 1] == '\\' ? 2 : 0);
+        }
+    }
+    return 0;
+}
+
+// The bytes of the character or escape sequence at `at`, or 0 when text ends inside it.
+std::size_t unitLength(std::string_view text, std::size_t at) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    if (lead == 0x1B) return escapeLength(text, at);
+    const std::size_t length = lead < 0xC2   ? 1
+                               : lead < 0xE0 ? 2
+                               : lead < 0xF0 ? 3
+                               : lead < 0xF5 ? 4
+                                             : 1;
+    for (std::size_t i = 1; i < length; ++i) {
+        if (at + i == text.size()) return 0;
+        if ((static_cast<unsigned char>(text[at + i]) & 0xC0) != 0x80)
+            return i;  // broken: as it is
+    }
+    return length;
+}
+
+// How much of text, which starts at a character's start, ends at one's end.
+std::size_t wholePart(std::string_view text) {
+    std::size_t whole = 0;
+    for (std::size_t length = 0; whole < text.size(); whole += length)
+        if ((length = unitLength(text, whole)) == 0) break;
+    return whole;
+}
+
+// ---- Waiting ------------------------------------------------------------------
 
 // Arms the pause timer for the deadline; false when there is no timer to arm.
 bool armTimer(Clock::time_point deadline) {
@@ -79,6 +333,12 @@ bool armTimer(Clock::time_point deadline) {
     return timer != nullptr && SetWaitableTimer(timer, &due, 0, nullptr, nullptr, FALSE) != 0;
 }
 
+// Milliseconds to the deadline, rounded up: the fallback when no timer can be armed.
+DWORD millisecondsUntil(Clock::time_point deadline) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return left > 0 ? static_cast<DWORD>(left) : 0;
+}
+
 }  // namespace
 
 // ---- Console mode -------------------------------------------------------------
@@ -89,19 +349,14 @@ void prepareConsole() {
     savedOutputCodePage = GetConsoleOutputCP();
     savedInputCodePage = GetConsoleCP();
     haveOutputMode = GetConsoleMode(outputHandle(), &savedOutputMode) != 0;
+    haveInputMode = GetConsoleMode(inputHandle(), &savedInputMode) != 0;
     // The API does what "chcp 65001" does, without a shell or its message.
     SetConsoleOutputCP(CP_UTF8);
     SetConsoleCP(CP_UTF8);
+    // Ctrl-C reaches the handler below rather than the input buffer.
+    if (haveInputMode) SetConsoleMode(inputHandle(), savedInputMode | ENABLE_PROCESSED_INPUT);
     SetConsoleCtrlHandler(onConsoleEvent, TRUE);
     std::atexit(restoreAtExit);
-}
-
-void restoreConsole() {
-    if (!prepared) return;
-    prepared = false;
-    if (savedOutputCodePage != 0) SetConsoleOutputCP(savedOutputCodePage);
-    if (savedInputCodePage != 0) SetConsoleCP(savedInputCodePage);
-    if (haveOutputMode) SetConsoleMode(outputHandle(), savedOutputMode);
 }
 
 void enableVirtualTerminal() {
@@ -111,93 +366,69 @@ void enableVirtualTerminal() {
     SetConsoleMode(output, mode | ENABLE_PROCESSED_OUTPUT | 0x0004);  // 0x0004: VT processing
 }
 
-bool inputIsTerminal() {
-    DWORD mode = 0;
-    return GetConsoleMode(inputHandle(), &mode) != 0;
-}
+bool inputIsTerminal() { return inputSource() == Source::CONSOLE; }
 
 // ---- The console under the game -----------------------------------------------
 
-// A console program is never suspended, and a resized console reflows its own
-// lines: the line editor measures the width once, when a line starts.
+// A console program is never suspended. A resized console reflows its lines;
+// the line editor sees the new size at the next key.
 unsigned resumes() { return 0; }
 
-unsigned resizes() { return 0; }
-
-int columns() {
+WindowSize windowSize() {
     CONSOLE_SCREEN_BUFFER_INFO info;
-    if (GetConsoleScreenBufferInfo(outputHandle(), &info) == 0) return 0;
-    return info.dwSize.X;
+    if (GetConsoleScreenBufferInfo(outputHandle(), &info) == 0) return {};
+    // Lines wrap at the buffer's width; the window shows a part of its height.
+    return {info.dwSize.X, info.srWindow.Bottom - info.srWindow.Top + 1};
 }
 
 // ---- Input --------------------------------------------------------------------
 
-bool inputReady() {
-    if (pendingCount > 0 || inputEnded) return true;
-    const HANDLE input = inputHandle();
-    if (inputIsTerminal()) return _kbhit() != 0;
-    if (GetFileType(input) != FILE_TYPE_PIPE) return true;  // a file never blocks
-    DWORD available = 0;
-    if (PeekNamedPipe(input, nullptr, 0, nullptr, &available, nullptr) == 0) return true;
-    return available > 0;
-}
-
-// A console signals its input handle for every event, key releases, Shift and
-// focus changes too. When none of the waiting events is a key _getwch would
-// return, one is taken out of the way, so the wait does not spin on it.
-bool waitInputUntil(Clock::time_point deadline) {
-    if (inputReady()) return true;
-    const HANDLE input = inputHandle();
-    if (!inputIsTerminal() || !armTimer(deadline)) {
-        sleepUntil(deadline);
-        return inputReady();
+Wake waitInput(std::optional<Clock::time_point> deadline) {
+    for (;;) {
+        if (inputWaiting()) return Wake::INPUT;
+        if (deadline && Clock::now() >= *deadline) return Wake::DEADLINE;
+        HANDLE handles[2] = {inputSource() == Source::CONSOLE ? inputHandle() : pipe().ready,
+                             nullptr};
+        DWORD count = 1;
+        DWORD milliseconds = INFINITE;
+        if (deadline && armTimer(*deadline)) {
+            handles[count++] = timer;
+        } else if (deadline) {
+            milliseconds = millisecondsUntil(*deadline);
+        }
+        WaitForMultipleObjects(count, handles, FALSE, milliseconds);
     }
-    const HANDLE both[2] = {input, timer};
-    while (WaitForMultipleObjects(2, both, FALSE, INFINITE) == WAIT_OBJECT_0) {
-        if (_kbhit() != 0) return true;
-        INPUT_RECORD record;
-        DWORD count = 0;
-        ReadConsoleInputW(input, &record, 1, &count);
-    }
-    return inputReady();
-}
-
-bool waitInput() {
-    while (!waitInputUntil(Clock::now() + std::chrono::hours(24))) {
-    }
-    return true;
 }
 
 std::size_t readInput(char* buffer, std::size_t size) {
-    if (inputIsTerminal() && pendingCount == 0) pendingCount = readConsoleKey(pendingKey);
-    if (pendingCount > 0) {
-        const std::size_t count = pendingCount < size ? pendingCount : size;
-        for (std::size_t i = 0; i < count; ++i) buffer[i] = pendingKey[i];
-        for (std::size_t i = count; i < pendingCount; ++i) pendingKey[i - count] = pendingKey[i];
-        pendingCount -= count;
-        return count;
+    if (inputEnded) return 0;
+    std::size_t count = 0;
+    if (inputSource() == Source::CONSOLE) {
+        if (readConsoleKeys()) {
+            count = size < keys.size() ? size : keys.size();
+            keys.copy(buffer, count);
+            keys.erase(0, count);
+        }
+    } else if (inputSource() == Source::PIPE) {
+        count = readPipeAhead(buffer, size);
+    } else {
+        DWORD read = 0;
+        const DWORD wanted = size > 65536 ? 65536 : static_cast<DWORD>(size);
+        if (ReadFile(inputHandle(), buffer, wanted, &read, nullptr) != 0) count = read;
     }
-    DWORD count = 0;
-    const DWORD wanted = size > 65536 ? 65536 : static_cast<DWORD>(size);
-    if (inputEnded || ReadFile(inputHandle(), buffer, wanted, &count, nullptr) == 0 || count == 0) {
-        inputEnded = true;
-        return 0;
-    }
+    inputEnded = count == 0;
     return count;
 }
 
 // ---- Output -------------------------------------------------------------------
 
 bool writeOutput(const char* data, std::size_t size) {
-    const HANDLE output = outputHandle();
-    while (size > 0) {
-        DWORD written = 0;
-        const DWORD chunk = size > 65536 ? 65536 : static_cast<DWORD>(size);
-        if (WriteFile(output, data, chunk, &written, nullptr) == 0 || written == 0) return false;
-        data += written;
-        size -= written;
-    }
-    return true;
+    heldBack.append(data, size);
+    std::size_t whole = wholePart(heldBack);
+    if (heldBack.size() - whole > LONGEST_HELD) whole = heldBack.size();
+    const bool written = writeAll(heldBack.data(), whole);
+    heldBack.erase(0, whole);
+    return written;
 }
 
 // ---- Time and exit ------------------------------------------------------------
@@ -209,15 +440,13 @@ void sleepUntil(Clock::time_point deadline) {
         if (armTimer(deadline)) {
             WaitForSingleObject(timer, INFINITE);
         } else {
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-            Sleep(static_cast<DWORD>(left.count() + 1));
+            Sleep(millisecondsUntil(deadline));
         }
     }
 }
 
 void quit(int code) {
-    restoreConsole();
+    restoreAtExit();
     std::exit(code);
 }
 

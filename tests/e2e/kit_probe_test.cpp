@@ -4,6 +4,7 @@
 
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "e2e/pty_game.h"
@@ -102,6 +103,11 @@ TEST(LineEditor, KeepsTheScreenEqualToTheLineAtAnyWidth) {
              "\x7f\x7f"
              "bc",
          "a" + twenty.substr(0, 54) + "bc"},
+        {"ab😀\x7f〈\x7f", "ab"},                                       // two columns each
+        {"e\u0483\u302a\u1160x", "e\u0483\u302a\u1160x"},              // marks take none
+        {"ab\u009b2J\u009d0;X\u009c", "ab2J0;X"},                      // C1 controls dropped
+        {"li\x1b[As\x1b[15~\x1b[M !!t\x1b]11;rgb:0/0/0\x07", "list"},  // keys and reports
+        {std::string(2000, 'x') + "\x15level-1", "level-1"},           // no taller than the window
     };
     std::mt19937 random(11);
     for (int i = 0; i < 12; ++i) edits.push_back(randomEdit(random));
@@ -134,19 +140,26 @@ TEST(LineEditor, KeepsTheScreenEqualToTheLineAtAnyWidth) {
     }
 }
 
-// A window made narrower moves the rows a line wraps onto: the line is drawn
-// again on a fresh line. A change of height alone draws nothing.
-TEST(LineEditor, DrawsTheLineAgainWhenTheWidthChanges) {
+// A window edge dragged sends a size for every step: once the size has
+// settled the line is drawn again in place, once, from the row it starts on
+// (as the terminal has rewrapped it). A line on one row that still fits, or a
+// change of height alone, draws nothing.
+TEST(LineEditor, DrawsTheLineAgainInPlaceOnceADragHasSettled) {
     PtyGame play(probe({"lines"}));
     ASSERT_TRUE(play.expect("> "));
-    play.send("abc");
-    ASSERT_TRUE(play.expect("abc"));
+    play.send("abcdefghij");
+    ASSERT_TRUE(play.expect("abcdefghij"));
     play.resize(30, 80);
     play.resize(30, 40);
-    ASSERT_TRUE(play.expect("\r\n> abc"));
+    for (int step = 0; step < 80; ++step) {
+        play.resize(30, static_cast<unsigned short>(8 + step % 3));  // ends at 9 columns
+        std::this_thread::sleep_for(1ms);
+    }
+    ASSERT_TRUE(play.expect("\r\x1b[1A\x1b[J> abcdefghij"));
     play.send("\r");
-    ASSERT_TRUE(play.expect("[line 616263]\r\n> "));
-    EXPECT_EQ(play.transcript(), "> abc\r\n> abc\r\n[line 616263]\r\n> ");
+    ASSERT_TRUE(play.expect("[line 6162636465666768696a]\r\n> "));
+    EXPECT_EQ(play.transcript(),
+              "> abcdefghij\r\x1b[1A\x1b[J> abcdefghij\r\n[line 6162636465666768696a]\r\n> ");
     play.send("\r");
     EXPECT_TRUE(exitedWith(play.waitExit(), 0));
 }

@@ -198,9 +198,33 @@ TEST_F(Kit, SelectorReplacesTheShownLetterInPlace) {
 
 TEST_F(Kit, SelectorIgnoresKeysThatAreNoOption) {
     char cell = 0;
-    Script::type("xBc\x1b[A \t\r");
+    Script::type("xBc\x1b[A \t黄\x1b[15~\x1bOP\x1b[M !!\x1b]11;rgb:0/0/0\x07\r");
     EXPECT_EQ(selector(cell, "ab"), 'a');
     EXPECT_BYTES("a", Script::output());
+}
+
+// A key is what one key press sends, whole: an arrow, a function key, a
+// Chinese character from an input method, a terminal's report. The wait for
+// any key takes one and leaves nothing of it; a paced text takes one a byte.
+TEST_F(Kit, KeysAreTakenWhole) {
+    Script::type("\x1b[A\x1b[15~黄\x1b[<0;3;4M\x1bxb");
+    for (int key = 0; key < 5; ++key) {
+        WAIT
+    }
+    EXPECT_EQ(readKey(), 'b');
+    EXPECT_EQ(Script::now(), Millis(0));
+
+    Script::type("\x1b");  // Escape alone is a key too, once nothing follows it
+    Script::typeAt(Millis(100), "c");
+    WAIT
+    EXPECT_EQ(Script::now(), Millis(30));
+    EXPECT_EQ(readKey(), 'c');
+
+    Script::reset();
+    Script::type("\x1b[A黄 x");
+    slowOutput("abcdef", 20, true);  // the arrow after a, 黄 after b, the space after c
+    EXPECT_EQ(moments(), (std::vector<long>{0, 20, 20, 20}));
+    EXPECT_FALSE(keyPressed());
 }
 
 TEST_F(Kit, SelectorWithNoOptionsReturnsAtOnce) {

@@ -37,6 +37,12 @@ TEST(PipedLines, AreHeldToTheLimit) {
     Script::type(std::string(MAX_LINE + 900, 'x') + "\nlist\n");
     EXPECT_EQ(readLine(), std::string(MAX_LINE, 'x'));
     EXPECT_EQ(readLine(), "list");  // the overflow was dropped, not carried over
+
+    std::string yellow;
+    for (int i = 0; i < 1366; ++i) yellow += "黄";  // 4098 bytes: the cap falls inside one
+    Script::reset(false);
+    Script::type(yellow + "\n");
+    EXPECT_EQ(readLine(), yellow.substr(0, MAX_LINE - 1));
 }
 
 TEST(TerminalLines, EchoWhatIsTyped) {
@@ -71,9 +77,27 @@ TEST(TerminalLines, EraseHandlesAccentsAndBrokenText) {
     EXPECT_EQ(readLine(), "a");
     EXPECT_BYTES("a\xe2\x9c\x93\xef\xb8\x8f\b \b\n", Script::output());
 
+    // Unicode's widths: an emoji takes two columns, combining marks (Cyrillic,
+    // Hangul, ideographic) none, and an angle bracket two.
     Script::reset(true);
-    Script::type("a\xe9\xbb\x7f\r");  // a cut-off sequence goes a byte at a time
-    EXPECT_EQ(readLine(), "a\xe9");
+    Script::type("ab😀\x7f\xd2\x83\xe1\x85\xa0\xe3\x80\xaa\x7f\x7f\x7f〈\x7f\r");
+    EXPECT_EQ(readLine(), "ab");
+    EXPECT_BYTES("ab😀\b \b\b \b\xd2\x83\xe1\x85\xa0\xe3\x80\xaa〈\b \b\b \b\n", Script::output());
+}
+
+// Only characters go into a line: controls (C1 ones too, which a terminal
+// would act on), broken bytes, keys that send escape sequences and the
+// reports a terminal sends unasked are dropped whole.
+TEST(TerminalLines, TakeCharactersAndNothingElse) {
+    Script::reset(true);
+    Script::type(
+        "ab\xc2\x9b"
+        "2J\xc2\x9d"
+        "0;X\xc2\x9c\xe9\xbb"
+        "c\x1b[15~\x1b[M !!\x1b]11;rgb:1c1c/1c1c/1c1c\x1b\\"
+        "d\x1b]10;rgb:d0d0/d0d0/d0d0\x07\x1bx\x1b\r");
+    EXPECT_EQ(readLine(), "ab2J0;Xcd");
+    EXPECT_BYTES("ab2J0;Xcd\n", Script::output());
 }
 
 TEST(TerminalLines, CtrlUErasesTheLine) {
@@ -95,6 +119,33 @@ TEST(TerminalLines, AreHeldToTheLimitOnScreenToo) {
     Script::type(std::string(MAX_LINE + 10, 'y') + "\r");
     EXPECT_EQ(readLine().size(), MAX_LINE);
     EXPECT_EQ(Script::output().size(), MAX_LINE + 1);
+
+    std::string yellow;
+    for (int i = 0; i < 1366; ++i) yellow += "黄";
+    Script::reset(true);
+    Script::type(yellow + "\r");
+    EXPECT_EQ(readLine(), yellow.substr(0, MAX_LINE - 1));
+    EXPECT_BYTES(yellow.substr(0, MAX_LINE - 1) + "\n", Script::output());
+}
+
+// Where the rows it started on would scroll away, no erase could reach them:
+// the line stops growing at the window's height, and a window made lower cuts it.
+TEST(TerminalLines, GrowNoTallerThanTheWindow) {
+    Script::reset(true);
+    Script::resizeAt(Millis(0), 10, 3);
+    Script::type(std::string(40, 'x'));
+    Script::typeAt(Millis(10), "\r");
+    EXPECT_EQ(readLine("> "), std::string(28, 'x'));
+    EXPECT_BYTES("> " + std::string(28, 'x') + "\n", Script::output());
+
+    Script::reset(true);
+    Script::resizeAt(Millis(0), 10, 3);
+    Script::type(std::string(20, 'x'));
+    Script::resizeAt(Millis(10), 10, 2);
+    Script::typeAt(Millis(200), "\r");
+    EXPECT_EQ(readLine("> "), std::string(18, 'x'));
+    EXPECT_BYTES("> " + std::string(20, 'x') + "\r\x1b[2A\x1b[J> " + std::string(18, 'x') + "\n",
+                 Script::output());
 }
 
 TEST(TerminalLines, EraseCrossesTheRowsALongLineWrapsOnto) {
@@ -115,15 +166,32 @@ TEST(TerminalLines, EraseCrossesTheRowsALongLineWrapsOnto) {
     EXPECT_BYTES("> abcdefg黄\b \b\b \b\x1b[1A\r\x1b[9Cx\n", Script::output());
 }
 
-TEST(TerminalLines, AreDrawnAgainAfterASuspendOrAResize) {
+// After a suspend the shell's lines stand below the prompt: the line again on
+// a fresh one. A window dragged to a new width sends many sizes: the line is
+// drawn again in place once, when the size has settled, or at once when a key
+// comes first. A line that stood on one row and still fits is left alone.
+TEST(TerminalLines, AreDrawnAgainAfterASuspendAndOnceTheSizeHasSettled) {
     Script::reset(true);
-    Script::type("ab");
+    Script::resizeAt(Millis(0), 10, 24);
+    Script::type("abcdef");
     Script::resumeAt(Millis(10));
-    Script::resizeAt(Millis(20), 30);
-    Script::resizeAt(Millis(25), 30);  // the same width again: nothing to draw
-    Script::typeAt(Millis(30), "c\r");
-    EXPECT_EQ(readLine("> "), "abc");
-    EXPECT_BYTES("> ab\n> ab\n> abc\n", Script::output());
+    for (int i = 0; i < 20; ++i) Script::resizeAt(Millis(20 + 5 * i), 6 - i % 2, 24);
+    Script::typeAt(Millis(400), "g\r");
+    EXPECT_EQ(readLine("> "), "abcdefg");
+    EXPECT_BYTES("> abcdef\n> abcdef\r\x1b[1A\x1b[J> abcdefg\n", Script::output());
+    const auto& redrawn = Script::writes()[Script::writes().size() - 3];
+    EXPECT_EQ(redrawn.at, Millis(215));  // the last size, at 115, has stood for 100 ms
+
+    Script::reset(true);
+    Script::resizeAt(Millis(0), 10, 24);
+    Script::type("abcdef");
+    Script::resizeAt(Millis(20), 5, 24);
+    Script::resizeAt(Millis(25), 40, 24);  // a size that still fits: nothing to draw
+    Script::resizeAt(Millis(30), 5, 24);
+    Script::typeAt(Millis(40), "g\r");
+    EXPECT_EQ(readLine("> "), "abcdefg");
+    EXPECT_BYTES("> abcdef\r\x1b[1A\x1b[J> abcdefg\n", Script::output());
+    EXPECT_EQ(Script::writes()[2].at, Millis(40));
 }
 
 TEST(SharedInput, KeysAndLinesKeepTheirOrder) {

@@ -19,7 +19,7 @@ struct Arrival {
 // A resume or a resize at one moment.
 struct Change {
     Millis at;
-    int columns;  // the new width, or 0 for a resume
+    Game::Platform::WindowSize size;  // the new size, or nothing for a resume
 };
 
 struct State {
@@ -31,12 +31,11 @@ struct State {
     Millis stall{0};                      // how long it blocks
     bool terminal = true;                 // what inputIsTerminal answers
     std::vector<Change> changes;          // resumes and resizes still to come, in order
-    unsigned resumes = 0;                 // what the console's counts say now
-    unsigned resizes = 0;                 //
-    int columns = 0;                      // the console's width; 0: not known
-    std::vector<Write> writes;            // everything written
-    int prepares = 0;                     // prepareConsole calls
-    int restores = 0;                     // restoreConsole calls
+    unsigned resumes = 0;                 // what the console's count says now
+    // cppcheck-suppress unusedStructMember ; windowSize() below reads it
+    Game::Platform::WindowSize window;  // the console's size; 0: not known
+    std::vector<Write> writes;          // everything written
+    int prepares = 0;                   // prepareConsole calls
 };
 
 State state;
@@ -67,10 +66,10 @@ void typeAt(Millis at, std::string_view keys) {
                      [](const Arrival& a, const Arrival& b) { return a.at < b.at; });
 }
 
-void resumeAt(Millis at) { resizeAt(at, 0); }
+void resumeAt(Millis at) { resizeAt(at, 0, 0); }
 
-void resizeAt(Millis at, int columns) {
-    state.changes.push_back({std::max(at, state.clock), columns});
+void resizeAt(Millis at, int columns, int rows) {
+    state.changes.push_back({std::max(at, state.clock), {columns, rows}});
     std::stable_sort(state.changes.begin(), state.changes.end(),
                      [](const Change& a, const Change& b) { return a.at < b.at; });
 }
@@ -85,7 +84,6 @@ void stallWrite(std::size_t index, Millis lasts) {
 Millis now() { return state.clock; }
 const std::vector<Write>& writes() { return state.writes; }
 int prepareCalls() { return state.prepares; }
-int restoreCalls() { return state.restores; }
 
 std::string output() {
     std::string all;
@@ -97,30 +95,38 @@ std::string output() {
 
 namespace Game::Platform {
 
+using Script::Millis;
 using Script::state;
 
 void prepareConsole() { ++state.prepares; }
-void restoreConsole() { ++state.restores; }
 void enableVirtualTerminal() {}
 bool inputIsTerminal() { return state.terminal; }
 
 namespace {
 
 void apply(const Script::Change& change) {
-    if (change.columns == 0) {
+    if (change.size.columns == 0) {
         ++state.resumes;
     } else {
-        ++state.resizes;
-        state.columns = change.columns;
+        state.window = change.size;
     }
 }
 
-// Changes whose moment has come, as the real console's counts would show them.
+// Changes whose moment has come, as the real console would show them.
 void applyDueChanges() {
     while (!state.changes.empty() && state.changes.front().at <= state.clock) {
         apply(state.changes.front());
         state.changes.erase(state.changes.begin());
     }
+}
+
+bool inputReady() {
+    if (state.arrivals.empty()) return state.inputEnds;
+    return state.arrivals.front().at <= state.clock;
+}
+
+Script::Millis millisOf(Clock::time_point at) {
+    return std::chrono::duration_cast<Script::Millis>(at.time_since_epoch());
 }
 
 }  // namespace
@@ -130,41 +136,31 @@ unsigned resumes() {
     return state.resumes;
 }
 
-unsigned resizes() {
+WindowSize windowSize() {
     applyDueChanges();
-    return state.resizes;
+    return state.window;
 }
 
-int columns() {
-    applyDueChanges();
-    return state.columns;
-}
-
-bool inputReady() {
-    if (state.arrivals.empty()) return state.inputEnds;
-    return state.arrivals.front().at <= state.clock;
-}
-
-bool waitInputUntil(Clock::time_point deadline) {
-    if (inputReady()) return true;
-    const auto until = std::chrono::duration_cast<Script::Millis>(deadline.time_since_epoch());
-    if (!state.arrivals.empty() && state.arrivals.front().at <= until) {
-        state.clock = std::max(state.clock, state.arrivals.front().at);
-        return true;
+// Whatever comes first: a key, a change of the console (which wins a tie with
+// a key), or the deadline. With nothing to come, a wait without a deadline
+// finds the input at its end.
+Wake waitInput(std::optional<Clock::time_point> deadline) {
+    if (inputReady()) return Wake::INPUT;
+    const Millis until = deadline ? millisOf(*deadline) : Millis::max();
+    const Millis key = state.arrivals.empty() ? Millis::max() : state.arrivals.front().at;
+    const Millis change = state.changes.empty() ? Millis::max() : state.changes.front().at;
+    if (change <= key && change <= until && change != Millis::max()) {
+        state.clock = std::max(state.clock, change);
+        applyDueChanges();
+        return Wake::CHANGED;
     }
+    if (key <= until && key != Millis::max()) {
+        state.clock = std::max(state.clock, key);
+        return Wake::INPUT;
+    }
+    if (!deadline) return Wake::INPUT;
     state.clock = std::max(state.clock, until);
-    return false;
-}
-
-// The next key or the next change, whichever comes first; a change that comes
-// no later than the key interrupts the wait.
-bool waitInput() {
-    if (inputReady() || state.changes.empty()) return true;
-    const Script::Change change = state.changes.front();
-    if (!state.arrivals.empty() && state.arrivals.front().at < change.at) return true;
-    state.clock = std::max(state.clock, change.at);
-    applyDueChanges();
-    return false;
+    return Wake::DEADLINE;
 }
 
 // A blocking read: the clock runs on to the next arrival. A script that runs

@@ -35,12 +35,11 @@ void endInput();                                   // after the typed keys, inpu
 void closeOutput();                                // every later write fails
 void stallWrite(std::size_t index, Millis lasts);  // write number index (from 0) blocks this long
 void resumeAt(Millis at);                          // the game comes back from a suspend then
-void resizeAt(Millis at, int columns);             // the console is this wide from then on
+void resizeAt(Millis at, int columns, int rows = 0);  // the console's size from then on
 
 Millis now();
 std::string output();                // every byte written, in order
 const std::vector<Write>& writes();  // each write with its moment
 int prepareCalls();
-int restoreCalls();
 
 }  // namespace Script

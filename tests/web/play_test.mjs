@@ -107,15 +107,33 @@ test("the explorer terminal: list, a page, a key that names nothing, an empty li
   const plain = await play.cell(after.line, after.column);
   assert.ok(!plain.bold && !plain.underline && plain.foreground === -1, JSON.stringify(plain));
 
-  await play.type("x");
+  await play.page.keyboard.press("ArrowUp"); // a whole key, and nothing of it left at the prompt
   await play.expect(PROMPT);
   await play.type("Level-0");
   await play.enter();
   await play.expect(CLEAR);
   await sleep(300);
   assert.ok((await play.rows()).every((text) => text === ""), "a key that names no page shows a blank screen");
-  await play.type("k");
+  await play.page.keyboard.insertText("黄"); // a character from an input method as the key
   await play.expect(PROMPT);
+
+  // Only characters go into the line: C1 controls, which would clear the
+  // screen and rename the page, are dropped; an emoji erases as two columns.
+  await play.type("ab\u009b2J\u009d0;PWNED\u009c😀");
+  await play.page.keyboard.press("Backspace");
+  await play.page.waitForFunction(() => window.written.endsWith("\b \b\b \b"));
+  assert.equal((await play.rows())[(await play.cursorAt()).row].trimEnd(), PROMPT + "ab2J0;PWNED");
+  assert.equal(await play.page.title(), "黄廊探索");
+  // A line longer than the window can show stops growing; Ctrl-U then leaves
+  // nothing of it on screen.
+  await play.page.evaluate(() => window.terminal.paste("x".repeat(5000)));
+  await play.page.keyboard.press("Control+U");
+  await play.type("list");
+  await play.expect("list");
+  const rows = await play.rows();
+  assert.ok(rows.every((text) => !text.includes("x")), rows.join("\n"));
+  assert.equal(rows[(await play.cursorAt()).row].trimEnd(), PROMPT + "list");
+  await play.page.keyboard.press("Control+U");
   await play.enter();
   await play.expect(CLEAR + CLEAR + "“");
   await expectIntactChinese(play);
