@@ -92,10 +92,11 @@ async function pasteAMegabyte(play) {
     }, 5);
     const start = performance.now();
     window.terminal.paste(text);
+    const pasted = performance.now() - start;
     const taken = () => window.gameConsole.keysWaiting() === 0;
     while (!taken()) await new Promise((resolve) => setTimeout(resolve, 10));
     clearInterval(ticker);
-    return { taken: performance.now() - start, longest };
+    return { taken: performance.now() - start, longest, pasted };
   });
 }
 
@@ -156,7 +157,7 @@ try {
   console.log(`${row("99th percentile gap", "p99")}   (target within 1 ms of the loop)`);
   console.log(`  space to the last character of object-1 on screen: ${ms(hurry)}   (target under 50 ms)`);
   console.log(`  navigation to the title menu: ${ms(menu)}   (target under 500 ms)`);
-  console.log(`  a 1 MB paste at the prompt: every key taken in ${ms(paste.taken)}, the page's timers held back at most ${ms(paste.longest)}   (target: tens of ms)`);
+  console.log(`  a 1 MB paste at the prompt: every key taken in ${ms(paste.taken)} (the page's own paste ${ms(paste.pasted)}), its timers held back at most ${ms(paste.longest)}   (target: tens of ms)`);
   for (const { name, raw, gzipped } of sizes) console.log(`  ${name.padEnd(15)} ${kb(raw).padStart(9)} raw  ${kb(gzipped).padStart(9)} gzipped`);
   const total = sizes.reduce((sum, { gzipped }) => sum + gzipped, 0);
   console.log(`  wasm + js gzipped: ${kb(total)}   (target under 250 KB)`);

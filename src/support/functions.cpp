@@ -5,6 +5,7 @@
 
 #include "support/input.h"
 #include "support/platform.h"
+#include "support/text.h"
 
 namespace Game {
 
@@ -29,8 +30,62 @@ void editWinLength(int x) {
 
 // ---- Output -------------------------------------------------------------------
 
+namespace {
+
+// What the terminal has been told of the text's looks: the attribute sequences
+// in effect, and the first bytes of an escape sequence or a character whose
+// last bytes are still to come. A suspend resets the attributes for the
+// shell's lines; when the game is back, both are written again before its
+// next byte, so a title stopped half way goes on bold.
+struct Pen {
+    std::string attributes;  // SGR sequences since the last reset
+    std::string unfinished;  // an escape sequence or a character begun
+    unsigned resumes = 0;    // the console's resumes when last written to
+};
+
+Pen pen;
+
+// A finished escape sequence: attributes are kept, a reset clears them.
+void noteSequence(const std::string& sequence) {
+    if (sequence.size() < 3 || sequence[1] != '[' || sequence.back() != 'm') return;
+    const std::string_view parameters = std::string_view(sequence).substr(2, sequence.size() - 3);
+    if (parameters.empty() || parameters == "0" || parameters.starts_with("0;"))
+        pen.attributes.clear();
+    if (!parameters.empty() && parameters != "0") pen.attributes += sequence;
+}
+
+void follow(std::string_view text) {
+    std::string& begun = pen.unfinished;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        // A broken character ends where the next one begins.
+        if (!begun.empty() && begun[0] != '\033' && !Text::isContinuation(byte)) begun.clear();
+        if (begun.empty()) {
+            if (byte == 0x1B || Text::sequenceLength(byte) > 1) begun += c;
+            continue;
+        }
+        begun += c;
+        if (begun[0] == '\033') {
+            // ESC [ parameters and a final byte; ESC and one byte otherwise.
+            if (begun.size() == 2 ? c == '[' : byte < 0x40 || byte > 0x7E) continue;
+            noteSequence(begun);
+            begun.clear();
+        } else if (begun.size() == Text::sequenceLength(static_cast<unsigned char>(begun[0]))) {
+            begun.clear();
+        }
+    }
+}
+
+}  // namespace
+
 void print(std::string_view text) {
     if (text.empty()) return;
+    if (Platform::resumes() != pen.resumes) {
+        pen.resumes = Platform::resumes();
+        const std::string again = pen.attributes + pen.unfinished;
+        if (!again.empty() && !Platform::writeOutput(again.data(), again.size())) Platform::quit(0);
+    }
+    follow(text);
     // Nobody is left to read the story: end as quietly as on closed input.
     if (!Platform::writeOutput(text.data(), text.size())) Platform::quit(0);
 }

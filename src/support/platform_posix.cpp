@@ -3,8 +3,8 @@
 //
 // Key mode is what a pager or an editor in cbreak mode uses: no echo, no line
 // buffering, no Ctrl-S freeze, but Ctrl-C still interrupts and output is left
-// exactly as the terminal had it. The mode found at start comes back on every
-// way out, and is put back around a suspend.
+// exactly as the terminal had it. The mode found when the game first has the
+// terminal comes back on every way out, and is put back around a suspend.
 //
 // Only what all of these systems have is used: select rather than poll, which
 // macOS does not support on terminals, and nanosleep against the steady clock
@@ -28,10 +28,12 @@ namespace {
 
 // ---- Console state ------------------------------------------------------------
 
-termios savedMode{};                      // the terminal's mode as we found it
+termios savedMode{};                      // the terminal's mode when we first had it
 termios keyMode{};                        // savedMode with line buffering and echo off
+volatile sig_atomic_t modeTaken = 0;      // savedMode and keyMode hold those modes
 volatile sig_atomic_t keyModeWanted = 0;  // we own the terminal: key mode while in the foreground
-volatile sig_atomic_t resumeCount = 0;    // continues that found the terminal used by someone else
+volatile sig_atomic_t resumeCount = 0;    // returns to a terminal someone else had used
+bool behind = false;                      // the last look found another job in the foreground
 bool outputIsTerminal = false;            // a fatal signal resets the text attributes there
 bool prepared = false;                    // prepareConsole has run
 bool inputEnded = false;                  // standard input has ended; it stays so
@@ -71,29 +73,78 @@ bool inForeground() {
     return group == -1 || group == getpgrp();
 }
 
+termios keyModeFrom(const termios& mode) {
+    termios keys = mode;
+    keys.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ECHONL | IEXTEN);
+    keys.c_iflag &= ~static_cast<tcflag_t>(IXON);
+    keys.c_cc[VMIN] = 1;
+    keys.c_cc[VTIME] = 0;
+    return keys;
+}
+
+// The mode to put back is the terminal's when the game first has the front:
+// before that, in the background, a shell's line editor may have it in a mode
+// of its own.
+void takeModeOnce() {
+    if (modeTaken != 0 || tcgetattr(STDIN_FILENO, &savedMode) != 0) return;
+    keyMode = keyModeFrom(savedMode);
+    modeTaken = 1;
+}
+
 void enterKeyMode() {
-    if (keyModeWanted != 0 && inForeground()) applyMode(keyMode);
+    if (keyModeWanted == 0 || !inForeground()) return;
+    takeModeOnce();
+    if (modeTaken != 0) applyMode(keyMode);
 }
 
 void leaveKeyMode() {
-    if (keyModeWanted != 0 && inForeground()) applyMode(savedMode);
+    if (keyModeWanted != 0 && modeTaken != 0 && inForeground()) applyMode(savedMode);
 }
 
-// Puts back the mode we found. Idempotent and safe from a signal handler. The
-// continue and suspend handlers are held off while the mode goes back, and find
-// keyModeWanted cleared when they run: nothing brings key mode back after.
-void restoreConsole() {
+// Back at the front: after a continue, or after a shell's fg of a job that was
+// waiting rather than stopped, which sends no signal. A terminal found echoing
+// has been someone else's meanwhile: readers showing a line draw it again.
+void takeTheFront() {
+    termios found{};
+    if (keyModeWanted != 0 && inForeground() && tcgetattr(STDIN_FILENO, &found) == 0 &&
+        (found.c_lflag & (ICANON | ECHO)) != 0)
+        resumeCount = resumeCount + 1;
+    enterKeyMode();
+}
+
+// Runs work with the suspend and continue handlers held off.
+template <typename Work>
+void withJobControlHeld(Work work) {
     sigset_t jobControl;
     sigset_t previous;
     sigemptyset(&jobControl);
     sigaddset(&jobControl, SIGCONT);
     sigaddset(&jobControl, SIGTSTP);
     sigprocmask(SIG_BLOCK, &jobControl, &previous);
-    if (keyModeWanted != 0) {
-        keyModeWanted = 0;
-        if (inForeground()) applyMode(savedMode);
-    }
+    work();
     sigprocmask(SIG_SETMASK, &previous, nullptr);
+}
+
+// A job brought to the front without a continue finds out at its next look;
+// true when it has just come back.
+bool cameToTheFront() {
+    if (keyModeWanted == 0) return false;
+    const bool front = inForeground();
+    const bool came = front && behind;
+    behind = !front;
+    if (came) withJobControlHeld(takeTheFront);
+    return came;
+}
+
+// Puts back the mode we found. Idempotent and safe from a signal handler. The
+// continue and suspend handlers are held off while the mode goes back, and find
+// keyModeWanted cleared when they run: nothing brings key mode back after.
+void restoreConsole() {
+    withJobControlHeld([] {
+        if (keyModeWanted == 0) return;
+        keyModeWanted = 0;
+        if (modeTaken != 0 && inForeground()) applyMode(savedMode);
+    });
 }
 
 // The next program's text starts plain, whatever a page was in the middle of.
@@ -131,8 +182,11 @@ void onFatalSignal(int signal) {
     errno = savedErrno;
 }
 
+// The shell's lines after ours start plain, whatever a text was in the middle
+// of; the game sets its attributes again when it is back.
 void onSuspend(int /*signal*/) {
     const int savedErrno = errno;
+    resetAttributes();
     leaveKeyMode();
     setHandler(SIGTSTP, SIG_DFL, 0);
     sigset_t suspend;
@@ -146,15 +200,10 @@ void onSuspend(int /*signal*/) {
 }
 
 // Also after an outside SIGSTOP, when a shell may have put its own mode back.
-// A terminal found echoing again has been someone else's meanwhile: readers
-// showing a line draw it again. A continue that stopped nothing finds key mode.
+// A continue that stopped nothing finds key mode and draws nothing.
 void onContinue(int /*signal*/) {
     const int savedErrno = errno;
-    termios found{};
-    if (keyModeWanted != 0 && inForeground() && tcgetattr(STDIN_FILENO, &found) == 0 &&
-        (found.c_lflag & (ICANON | ECHO)) != 0)
-        resumeCount = resumeCount + 1;
-    enterKeyMode();
+    takeTheFront();
     wake();
     errno = savedErrno;
 }
@@ -196,15 +245,6 @@ void installJobControlHandlers() {
 }
 
 void restoreAtExit() { restoreConsole(); }
-
-termios keyModeFrom(const termios& mode) {
-    termios keys = mode;
-    keys.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ECHONL | IEXTEN);
-    keys.c_iflag &= ~static_cast<tcflag_t>(IXON);
-    keys.c_cc[VMIN] = 1;
-    keys.c_cc[VTIME] = 0;
-    return keys;
-}
 
 // Out of the way of standard input, output and error, which may be closed at
 // start, and not passed on to anything we might run.
@@ -281,13 +321,16 @@ bool waitWritable() {
     return ready > 0;
 }
 
+// How often a job in the background looks whether it has been brought to the
+// front: a shell's fg sends no continue to a job that was not stopped.
+constexpr timeval A_WHILE{0, 250000};
+
 // A read from the background fails when SIGTTIN is ignored or our process group
-// is orphaned. The terminal is still there, so we wait to be brought to the
-// front: SIGCONT wakes us then, and we look again now and then in case nobody
-// sends one.
+// is orphaned. The terminal is still there, so we wait to be brought to the front.
 void waitForForeground() {
-    const timeval aWhile{0, 250000};
-    while (!inForeground()) waitReadable(false, &aWhile);
+    behind = true;
+    while (!inForeground()) waitReadable(false, &A_WHILE);
+    cameToTheFront();
 }
 
 }  // namespace
@@ -300,16 +343,16 @@ void prepareConsole() {
     // A reader that went away must show up as a failed write, not kill us.
     if (!ignoredAtStart(SIGPIPE)) setHandler(SIGPIPE, SIG_IGN, 0);
     outputIsTerminal = isatty(STDOUT_FILENO) == 1;
-    const bool keys = isatty(STDIN_FILENO) == 1 && tcgetattr(STDIN_FILENO, &savedMode) == 0;
+    const bool keys = isatty(STDIN_FILENO) == 1;
     // A terminal on either side has something to put back when a signal ends us.
     if (keys || outputIsTerminal) installFatalHandlers();
     if (!keys) return;
-    keyMode = keyModeFrom(savedMode);
     openWakePipe();
     installJobControlHandlers();
     std::atexit(restoreAtExit);
     keyModeWanted = 1;
     enterKeyMode();
+    behind = !inForeground();
 }
 
 void enableVirtualTerminal() {}
@@ -331,10 +374,13 @@ WindowSize windowSize() {
 Wake waitInput(std::optional<Clock::time_point> deadline) {
     if (inputEnded) return Wake::INPUT;
     for (;;) {
+        if (cameToTheFront()) return Wake::CHANGED;
         timeval timeout{};
         if (deadline)
             timeout = toTimeval(std::max(*deadline - Clock::now(), Clock::duration::zero()));
-        const Ready ready = waitReadable(true, deadline ? &timeout : nullptr);
+        if (behind && (!deadline || timeout.tv_sec > 0 || timeout.tv_usec > A_WHILE.tv_usec))
+            timeout = A_WHILE;
+        const Ready ready = waitReadable(true, deadline || behind ? &timeout : nullptr);
         if (ready.input) return Wake::INPUT;
         if (ready.woken) return Wake::CHANGED;
         if (deadline && Clock::now() >= *deadline) return Wake::DEADLINE;

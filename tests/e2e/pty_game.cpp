@@ -67,12 +67,18 @@ char awaitCommand(int commands) {
     return command;
 }
 
-// Continues the job as told: 'b' as bg does, in the background, until the
-// next command; anything else as fg does, with the terminal handed to it.
-void continueJob(pid_t job, int commands) {
-    while (awaitCommand(commands) == 'b') kill(-job, SIGCONT);
+// Continues the job as told, as a shell does: 'b' as bg does, in the
+// background, until the next command; anything else as fg does, with the
+// terminal handed to it (and the shell's usual mode back, if its line editor
+// had the terminal). Only a stopped job is sent a continue.
+void continueJob(pid_t job, int commands, bool stopped, const termios* usual) {
+    while (awaitCommand(commands) == 'b') {
+        if (stopped) kill(-job, SIGCONT);
+        stopped = false;
+    }
+    if (usual != nullptr) tcsetattr(STDIN_FILENO, TCSANOW, usual);
     tcsetpgrp(STDIN_FILENO, job);
-    kill(-job, SIGCONT);
+    if (stopped) kill(-job, SIGCONT);
 }
 
 // What a shell does for one job: its own process group, the terminal handed
@@ -82,6 +88,14 @@ void continueJob(pid_t job, int commands) {
     signal(SIGTTOU, SIG_IGN);
     signal(SIGTTIN, SIG_IGN);
     signal(SIGTSTP, SIG_IGN);
+    termios usual{};
+    tcgetattr(STDIN_FILENO, &usual);
+    if (launch.shellLineEditing) {  // no line buffering, no echo, CR as it comes
+        termios editing = usual;
+        editing.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+        editing.c_iflag &= ~static_cast<tcflag_t>(ICRNL);
+        tcsetattr(STDIN_FILENO, TCSANOW, &editing);
+    }
     const pid_t job = fork();
     if (job == 0) {
         // Both sides set the group and the foreground, so neither can race the other.
@@ -92,8 +106,8 @@ void continueJob(pid_t job, int commands) {
     setpgid(job, job);
     if (!launch.inBackground) tcsetpgrp(STDIN_FILENO, job);
     report(reports, 'P', job);
-    if (launch.inBackground)
-        continueJob(job, commands);  // until fg, the terminal stays the shell's
+    if (launch.inBackground)  // until fg, the terminal stays the shell's
+        continueJob(job, commands, false, launch.shellLineEditing ? &usual : nullptr);
     for (;;) {
         int status = 0;
         if (waitpid(job, &status, WUNTRACED) == -1) {
@@ -103,7 +117,7 @@ void continueJob(pid_t job, int commands) {
         if (WIFSTOPPED(status)) {
             tcsetpgrp(STDIN_FILENO, getpgrp());
             report(reports, 'S', WSTOPSIG(status));
-            continueJob(job, commands);
+            continueJob(job, commands, true, nullptr);
             continue;
         }
         report(reports, 'X', status);

@@ -27,6 +27,9 @@ struct Launch {
     bool asJob = false;             // a foreground job under a small shell, so Ctrl-Z can stop it
     bool inBackground =
         false;  // with asJob: started as `program &`, brought to the front by resume
+    bool shellLineEditing = false;    // with inBackground: until resume the shell's line editor
+                                      // has the terminal in its own mode, as an interactive shell's
+                                      // has; resume puts the shell's usual mode back first
     std::vector<int> ignoredSignals;  // ignored before the program starts, as nohup does
     unsigned short rows = 24;
     unsigned short columns = 80;

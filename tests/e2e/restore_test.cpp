@@ -211,6 +211,27 @@ TEST(Suspend, ContinuingDrawsTheChoiceAndTheTypedLineAgain) {
 
     play.send("\x7f\x7flist\r");  // what the player sees is what is looked up
     EXPECT_TRUE(play.hurryTo("manila-room-document\r\nobject-1"));
+
+    // Ctrl-Z in the middle of a bold title: the shell's lines are plain, and
+    // after fg the title goes on bold.
+    ASSERT_TRUE(play.expect(asOnTerminal("red-rooms\n")));
+    ASSERT_TRUE(play.waitAsleep());
+    play.send("x");
+    ASSERT_TRUE(play.expect(prompt));
+    play.send("level-0\r");
+    ASSERT_TRUE(play.expect("\x1b[1m# Le"));
+    play.send("\x1a");
+    ASSERT_TRUE(play.waitStopped());
+    EXPECT_EQ(play.transcript().substr(play.transcript().size() - 4), "\x1b[0m");
+    play.shellWrites("\n[1]+  Stopped    huanglang\n$ fg\nhuanglang\n");
+    play.resume();
+    ASSERT_TRUE(play.expect("  教学关卡"));
+    Screen styled(40, 80);
+    styled.feed(play.transcript());
+    int shell = styled.cursorRow();
+    while (shell > 0 && styled.row(shell) != "huanglang") --shell;
+    EXPECT_FALSE(styled.look(shell, 0).bold);
+    EXPECT_TRUE(styled.look(shell + 1, 0).bold) << styled.row(shell + 1);
     play.signal(SIGTERM);
     EXPECT_TRUE(killedBy(play.waitExit(), SIGTERM));
     EXPECT_MODE_RESTORED(play);
@@ -218,11 +239,15 @@ TEST(Suspend, ContinuingDrawsTheChoiceAndTheTypedLineAgain) {
 
 // With SIGTTIN ignored, a read from the background fails: the game waits,
 // without spinning, until fg brings it to the front; whether it was started as
-// `huanglang &` or sent to the background later.
+// `huanglang &` or sent to the background later. A shell's fg continues only
+// a stopped job: the game finds out by itself, takes single keys and shows
+// its choice again. The mode it puts back is the one the shell hands over,
+// not the one its line editor had while the game waited.
 TEST(Background, AFailedReadWaitsForTheForeground) {
     Launch launch = game();
     launch.asJob = true;
     launch.inBackground = true;
+    launch.shellLineEditing = true;
     launch.ignoredSignals = {SIGTTIN};
     PtyGame play(launch);
     ASSERT_TRUE(play.expect("》a"));
@@ -233,7 +258,7 @@ TEST(Background, AFailedReadWaitsForTheForeground) {
 
     play.resume();
     EXPECT_TRUE(play.waitForMode(inKeyMode)) << describeMode(play.mode());
-    ASSERT_TRUE(play.expect("\bb"));
+    ASSERT_TRUE(play.expect(asOnTerminal("\n》a\bb")));
     Screen screen;
     screen.feed(play.transcript());
     EXPECT_EQ(screen.row(screen.cursorRow()), "》b");

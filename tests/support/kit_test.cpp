@@ -83,6 +83,18 @@ TEST_F(Kit, SlowOutputWritesByteByByteOnSchedule) {
     EXPECT_BYTES("a廊", Script::output());
 }
 
+// A suspend resets the terminal's attributes for the shell's lines: when the
+// game is back, its next write sets them again, with what of a character it
+// had begun, so the text goes on whole and in its style.
+TEST_F(Kit, TextGoesOnInItsStyleAfterASuspend) {
+    Script::resumeAt(Millis(110));  // between the first and second bytes of 黄
+    Script::resumeAt(Millis(500));  // after the reset: plain, nothing to set again
+    slowOutput("\x1b[1mA黄\x1b[0m", 20, true);
+    slowOutput("xy", 20, true);
+    EXPECT_BYTES("\x1b[1m\xe9", Script::writes()[6].bytes);
+    EXPECT_BYTES("\x1b[1mA\xe9\x1b[1m\xe9\xbb\x84\x1b[0mxy", Script::output());
+}
+
 TEST_F(Kit, SlowOutputStartsAFreshScheduleAfterAStall) {
     Script::stallWrite(1, Millis(1000));  // the terminal stops reading at the second byte
     slowOutput("abcde", 20, true);
