@@ -25,7 +25,10 @@ if (!input || !output) {
   console.error("usage: node scripts/cast-svg.mjs IN.cast OUT.svg");
   process.exit(2);
 }
-const [header, ...events] = readFileSync(input, "utf8").trim().split("\n").map((line) => JSON.parse(line));
+const [header, ...events] = readFileSync(input, "utf8")
+  .trim()
+  .split("\n")
+  .map((line) => JSON.parse(line));
 const terminal = new xterm.Terminal({ cols: header.width, rows: header.height, allowProposedApi: true });
 const write = (data) => new Promise((resolve) => terminal.write(data, resolve));
 
@@ -61,7 +64,8 @@ function takeChanges(at) {
   }
   if (!anything) shown.clear();
   const last = cursor.at(-1);
-  if (!last || last[1] !== buffer.cursorY || last[2] !== buffer.cursorX) cursor.push([at, buffer.cursorY, buffer.cursorX]);
+  if (!last || last[1] !== buffer.cursorY || last[2] !== buffer.cursorX)
+    cursor.push([at, buffer.cursorY, buffer.cursorX]);
 }
 
 for (const [at, kind, data] of events) {

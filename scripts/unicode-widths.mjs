@@ -52,7 +52,9 @@ function selected(map) {
   return new Set([...map].filter(([, chosen]) => chosen).map(([code]) => code));
 }
 
-const zero = selected(codePoints("extracted/DerivedGeneralCategory.txt", (value) => ["Mn", "Me", "Cf"].includes(value)));
+const zero = selected(
+  codePoints("extracted/DerivedGeneralCategory.txt", (value) => ["Mn", "Me", "Cf"].includes(value)),
+);
 zero.delete(SOFT_HYPHEN);
 for (const code of selected(codePoints("HangulSyllableType.txt", (value) => value === "V" || value === "T")))
   zero.add(code);
@@ -90,7 +92,9 @@ ${table("WIDE", wide)}// clang-format on
 
 if (process.argv[2] === "--check") {
   if (readFileSync(HEADER, "utf8") !== header) {
-    console.error("unicode-widths: src/support/widths.h is not what the Unicode data gives; run node scripts/unicode-widths.mjs");
+    console.error(
+      "unicode-widths: src/support/widths.h is not what the Unicode data gives; run node scripts/unicode-widths.mjs",
+    );
     process.exit(1);
   }
 } else {

@@ -1,23 +1,33 @@
 // The page around the game: a terminal emulator for its console, a queue of
-// keys for its input, and a new game when one has ended.
+// keys for its input, touch keys and taps for a phone, and a new game when one
+// has ended.
 "use strict";
 
 // Chinese monospace fonts whose Latin letters take half a Chinese character,
 // after the narrow punctuation of style.css.
 const FONT_STACK =
-  '"Narrow Punctuation", "Noto Sans Mono CJK SC", "Sarasa Mono SC", "PingFang SC", ' +
-  '"Microsoft YaHei", monospace';
-const COLUMNS = 80;
-const BASE_FONT_SIZE = 16;
+  '"Narrow Punctuation", "Noto Sans Mono CJK SC", "Sarasa Mono SC", "PingFang SC", ' + '"Microsoft YaHei", monospace';
+const COLUMNS = 80; // as at a terminal, wherever they fit
+const WIDEST_LAID_OUT = 46; // the base menu's tabbed options: never fewer columns
+const SMALLEST_FONT = 15; // CSS px: readable on a phone
+const LARGEST_FONT = 24;
+const FEWEST_ROWS = 8;
+const ENOUGH_ROWS = 16; // a low window takes a smaller font for these, down to the smallest
+const TAP_SLOP = 10; // px a finger may move and still tap
+
+// The page's colours, from style.css.
+function colour(name) {
+  return getComputedStyle(document.documentElement).getPropertyValue(name).trim();
+}
 
 const terminal = new Terminal({
   cols: COLUMNS,
   rows: 24,
   convertEol: true, // the game writes "\n", as a terminal's driver would take it
   fontFamily: FONT_STACK,
-  fontSize: BASE_FONT_SIZE,
+  fontSize: 16,
   scrollback: 5000,
-  theme: { background: "#1c1c1c", foreground: "#d0d0d0" },
+  theme: { background: colour("--background"), foreground: colour("--text") },
   allowProposedApi: true, // the Unicode widths below
 });
 // Unicode 11's widths, as the game's line editor counts columns: an emoji
@@ -28,30 +38,73 @@ terminal.open(document.getElementById("terminal"));
 terminal.onTitleChange((title) => {
   document.title = title;
 });
+document.querySelector('meta[name="theme-color"]').content = colour("--background");
 // For whoever wants to read the screen as the player sees it.
 window.terminal = terminal;
 
-// ---- Fitting 80 columns to the window -----------------------------------------
+// A page key is typed exactly: no capitals, corrections or completions.
+for (const [name, value] of [
+  ["autocapitalize", "off"],
+  ["autocomplete", "off"],
+  ["autocorrect", "off"],
+  ["spellcheck", "false"],
+])
+  terminal.textarea.setAttribute(name, value);
 
-function cellSize() {
-  const screen = terminal.element.querySelector(".xterm-screen");
+// ---- Fitting the terminal to its room ------------------------------------------
+
+function screenElement() {
+  return terminal.element.querySelector(".xterm-screen");
+}
+
+// The size of a cell as drawn now.
+function cell() {
+  const screen = screenElement();
   return { width: screen.offsetWidth / terminal.cols, height: screen.offsetHeight / terminal.rows };
 }
 
-// The font grows or shrinks so that 80 columns fill the width; the rows fill
-// what height the controls leave.
-function fit() {
-  const main = document.querySelector("main");
-  const controls = main.offsetHeight - terminal.element.offsetHeight;
-  const cell = cellSize();
-  const scale = (main.clientWidth - 16) / (cell.width * COLUMNS);
-  const size = Math.max(8, Math.min(24, Math.floor(terminal.options.fontSize * scale)));
-  if (size !== terminal.options.fontSize) terminal.options.fontSize = size;
-  const rows = Math.floor((window.innerHeight - controls - 16) / cellSize().height);
-  terminal.resize(COLUMNS, Math.max(12, rows));
+function setFont(size) {
+  if (terminal.options.fontSize !== size) terminal.options.fontSize = size;
+  return cell();
 }
 
-window.addEventListener("resize", fit);
+const clamp = (value, low, high) => Math.max(low, Math.min(high, value));
+
+// 80 columns with the font as large as fits, as at a desktop; where 80 would
+// need a font smaller than a phone can be read at, as many columns as fit at
+// that size, but never fewer than the widest line the game lays out. Then the
+// terminal as drawn is measured, and made smaller while it is wider than its
+// room: engines round glyph widths their own way.
+function fit() {
+  const room = document.getElementById("terminal");
+  const width = room.clientWidth;
+  const now = cell();
+  const eighty = (terminal.options.fontSize * width) / (now.width * COLUMNS);
+  const enough = (terminal.options.fontSize * room.clientHeight) / (now.height * ENOUGH_ROWS);
+  let size = clamp(Math.floor(Math.min(eighty, enough)), SMALLEST_FONT, LARGEST_FONT);
+  const columns = clamp(Math.floor(width / setFont(size).width), WIDEST_LAID_OUT, COLUMNS);
+  while (columns * cell().width > width && size > 1) setFont(--size);
+  terminal.resize(columns, Math.max(FEWEST_ROWS, Math.floor(room.clientHeight / cell().height)));
+  while (screenElement().offsetWidth > width && size > 1) {
+    if (terminal.cols > WIDEST_LAID_OUT && terminal.cols < COLUMNS) terminal.resize(terminal.cols - 1, terminal.rows);
+    else setFont(--size);
+  }
+  const rows = Math.max(FEWEST_ROWS, Math.floor(room.clientHeight / cell().height));
+  if (rows !== terminal.rows) terminal.resize(terminal.cols, rows);
+}
+
+// With a phone's keyboard open, only the part of the page above it is seen:
+// the page takes that height, so the keys and the cursor's row stay in view.
+function fitToWhatIsSeen() {
+  const seen = window.visualViewport;
+  if (seen) document.documentElement.style.setProperty("--seen-height", `${seen.height}px`);
+  window.scrollTo(0, 0);
+  fit();
+}
+
+window.addEventListener("resize", fitToWhatIsSeen);
+window.visualViewport?.addEventListener("resize", fitToWhatIsSeen);
+document.fonts?.ready.then(fit); // the first fit may have measured a fallback font
 
 // ---- The game's console --------------------------------------------------------
 
@@ -89,7 +142,7 @@ function newKeyQueue() {
 }
 
 // One console for one game: its keys, its decoder, the wait it is in.
-function newConsole() {
+function newConsole(onEnd) {
   const keys = newKeyQueue();
   const encoder = new TextEncoder();
   const decoder = new TextDecoder("utf-8");
@@ -131,6 +184,7 @@ function newConsole() {
     rows() {
       return terminal.rows;
     },
+    ended: onEnd,
     type(text) {
       keys.push(encoder.encode(text));
       if (wake !== null) wake(1);
@@ -145,19 +199,47 @@ function newConsole() {
 
 let playing = null; // the console of the game being played; null between games
 
+// A line below the terminal: loading, a failure, the end, or between them
+// how to hurry.
+function say(text) {
+  document.getElementById("said").textContent = text;
+}
+
+function sayHowToHurry() {
+  say(coarse.matches ? "文字逐字出现时，轻点文字即可全部显示。" : "文字逐字出现时，按空格键或回车键可立即显示全部。");
+}
+
 function ended() {
   playing = null;
-  document.getElementById("ended").hidden = false;
+  say("本局游戏已结束。");
+  document.getElementById("again").hidden = false;
+}
+
+// Nothing of the game could be had: the page says so rather than stay blank.
+function failed() {
+  playing = null;
+  say("游戏未能载入。请检查网络连接后刷新页面重试。");
 }
 
 function start() {
-  document.getElementById("ended").hidden = true;
+  if (playing !== null) return; // a second click of the same button
+  document.getElementById("again").hidden = true;
   terminal.reset();
-  playing = newConsole();
+  if (typeof createGame !== "function") return failed();
+  say("正在载入游戏……");
+  const game = newConsole(ended);
+  playing = game;
   // A new instance each time: nothing of the last game carries over.
-  createGame({ page: playing, onExit: ended, onAbort: ended });
+  createGame({ page: game, onAbort: failed }).then(
+    () => {
+      if (playing === game) sayHowToHurry();
+    },
+    () => failed(),
+  );
   terminal.focus();
 }
+
+document.getElementById("again").addEventListener("click", start);
 
 terminal.onData((text) => {
   if (playing !== null) playing.type(text);
@@ -166,16 +248,64 @@ terminal.onResize(() => {
   if (playing !== null) playing.resized();
 });
 
-for (const button of document.querySelectorAll("#keys button")) {
-  // The keyboard stays with the terminal: a space typed after a tap must not
-  // press the button again.
+// Closing or reloading the tab ends a game: the browser asks first.
+window.addEventListener("beforeunload", (event) => {
+  if (playing === null) return;
+  event.preventDefault();
+  event.returnValue = "";
+});
+
+// ---- Keys for a touch screen ---------------------------------------------------
+
+// The keyboard stays with the terminal: a click anywhere but on a control
+// does not take it away, and a space typed after a tap on a key does not
+// press the key again.
+document.addEventListener("mousedown", (event) => {
+  if (!event.target.closest("button, input, label, .xterm")) event.preventDefault();
+});
+
+for (const button of document.querySelectorAll("#keys button[data-key]")) {
   button.addEventListener("mousedown", (event) => event.preventDefault());
   button.addEventListener("click", () => {
     if (playing !== null) playing.type(button.dataset.key);
   });
 }
 
-document.getElementById("again").addEventListener("click", start);
+// On a touch screen the phone's keyboard opens only for typing a page key: by
+// the 键盘 key, which focuses the terminal's input as text. Otherwise the
+// input takes focus without a keyboard, and a tap on the text is a space.
+const coarse = window.matchMedia("(pointer: coarse)");
+const keyboardKey = document.getElementById("keyboard");
+
+function typing(on) {
+  terminal.textarea.inputMode = on || !coarse.matches ? "text" : "none";
+  keyboardKey.setAttribute("aria-pressed", String(on));
+}
+
+keyboardKey.addEventListener("mousedown", (event) => event.preventDefault());
+keyboardKey.addEventListener("click", () => {
+  const on = keyboardKey.getAttribute("aria-pressed") !== "true";
+  terminal.textarea.blur(); // a new input mode takes effect at the next focus
+  typing(on);
+  terminal.focus();
+});
+terminal.textarea.addEventListener("blur", () => {
+  if (keyboardKey.getAttribute("aria-pressed") === "true" && document.hasFocus()) typing(false);
+});
+coarse.addEventListener("change", () => typing(false));
+typing(false);
+
+let touched = null; // where a finger went down on the text
+terminal.element.addEventListener("pointerdown", (event) => {
+  touched = event.pointerType === "mouse" ? null : { x: event.clientX, y: event.clientY };
+});
+terminal.element.addEventListener("pointerup", (event) => {
+  const tap = touched !== null && Math.hypot(event.clientX - touched.x, event.clientY - touched.y) < TAP_SLOP;
+  touched = null;
+  if (tap && playing !== null && keyboardKey.getAttribute("aria-pressed") !== "true") playing.type(" ");
+});
+
+// ---- Reading the screen aloud --------------------------------------------------
 
 document.getElementById("reader").addEventListener("change", (event) => {
   terminal.options.screenReaderMode = event.target.checked;
@@ -183,11 +313,10 @@ document.getElementById("reader").addEventListener("change", (event) => {
   terminal.focus(); // and the keys go on to the game
 });
 
-// The runtime ends a game by throwing its exit status through the wait the
-// game was in; that is the game's end, told to the page already, not an error.
-window.addEventListener("unhandledrejection", (event) => {
-  if (event.reason?.name === "ExitStatus") event.preventDefault();
-});
+// ---- Offline -------------------------------------------------------------------
 
-fit();
+// After one visit the site's files are kept, and the game plays with no network.
+if ("serviceWorker" in navigator) navigator.serviceWorker.register("sw.js").catch(() => {});
+
+fitToWhatIsSeen();
 start();

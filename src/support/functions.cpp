@@ -111,6 +111,9 @@ bool hurriedAfterByte() {
 
 }  // namespace
 
+// Periods late before the schedule gives up catching up.
+constexpr int STALL = 5;
+
 void slowOutput(const std::string& s, unsigned sleepTime, bool canSkip) {
     const auto period = std::chrono::milliseconds(sleepTime);
     auto deadline = Platform::now();
@@ -118,12 +121,13 @@ void slowOutput(const std::string& s, unsigned sleepTime, bool canSkip) {
         print(std::string_view(s).substr(i, 1));
         if (canSkip && hurriedAfterByte()) return finishHurried(std::string_view(s).substr(i + 1));
         if (sleepTime == 0) continue;
-        // Pause to a schedule rather than for a span, so per-byte overhead never
-        // adds up. After a stall (a terminal that stopped reading) start a fresh
-        // schedule instead of bursting out the bytes we are late with.
+        // Pause to a schedule rather than for a span, so per-byte overhead and a
+        // late byte now and then never add up. After a stall (a terminal that
+        // stopped reading, a tab held back) start a fresh schedule instead of
+        // bursting out the bytes we are late with.
         deadline += period;
         const auto now = Platform::now();
-        if (deadline < now) deadline = now + period;
+        if (now - deadline > STALL * period) deadline = now + period;
         // A key in the last pause is for whoever reads next: that pause runs out.
         if (canSkip && i + 1 < s.size()) {
             pauseUnlessHurried(deadline);

@@ -8,8 +8,8 @@
 //
 // The page hands the game its console as Module.page: write(bytes),
 // keysWaiting(), takeKeys(heap, at, most), waitForKey(milliseconds or -1),
-// sleep(milliseconds), columns() and rows(). The bodies below are the page's
-// script.
+// sleep(milliseconds), columns(), rows() and ended(code). The bodies below
+// are the page's script.
 #include <emscripten.h>
 
 #include <cmath>
@@ -37,6 +37,11 @@ EM_ASYNC_JS(void, pageSleep, (double milliseconds), { return Module.page.sleep(m
 EM_JS(int, pageColumns, (), { return Module.page.columns(); });
 
 EM_JS(int, pageRows, (), { return Module.page.rows(); });
+
+EM_JS(void, pageEnded, (int code), { Module.page.ended(code); });
+
+// A wait nothing ends: the game is over, and the page lets it go.
+EM_ASYNC_JS(void, pageHalt, (), { return new Promise(function never(){}); });
 
 using Game::Platform::Clock;
 
@@ -116,10 +121,12 @@ void sleepUntil(Clock::time_point deadline) {
     lastYield = Clock::now();
 }
 
-// Waits the game has yielded keep the runtime alive, so a plain exit would
-// not end it: forced, it ends, and tells the page (Module.onExit).
+// The page is told the game is over, and the game waits for ever: ending the
+// runtime instead would throw its exit status through the wait the game was
+// in, which some engines report as an uncaught error.
 void quit(int code) {
-    emscripten_force_exit(code);
+    pageEnded(code);
+    pageHalt();
     std::abort();  // not reached
 }
 

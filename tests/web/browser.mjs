@@ -1,61 +1,142 @@
-// Drives the browser edition as a player would: the site served on 127.0.0.1,
-// Debian's Chromium headless, keys typed into the page's terminal, and what the
-// player sees read back from the terminal emulator's own buffer.
+// Drives the browser edition as a player would, in Chromium, Firefox ESR or
+// WebKit, all from Debian: the site served on 127.0.0.1, keys typed into the
+// page's terminal, and what the player sees read back from the terminal
+// emulator's own buffer.
 //
 // To know where a play has got to, each page's terminal writes are also kept
 // in order (window.written), as the transcript of a terminal session is; the
 // checks of what is shown read the screen.
-import { spawn } from "node:child_process";
-import { createServer } from "node:net";
-import { chromium } from "playwright-core";
+import { readFile } from "node:fs/promises";
+import { createServer } from "node:http";
+import { extname, join, normalize } from "node:path";
+import puppeteer from "puppeteer-core";
 
-// ---- The site and the browser ----------------------------------------------------
+import { launchWebKit } from "./webkit.mjs";
 
-function freePort() {
-  return new Promise((resolve, reject) => {
-    const probe = createServer();
-    probe.once("error", reject);
-    probe.listen(0, "127.0.0.1", () => {
-      const { port } = probe.address();
-      probe.close(() => resolve(port));
-    });
-  });
-}
+export const ENGINES = ["chromium", "firefox", "webkit"];
+export const PHONE = { width: 390, height: 844 }; // CSS px, at three device pixels each
 
-// Serves the folder with Python's http.server; stop() ends it by its process id.
-export async function serve(folder) {
-  const port = await freePort();
-  const server = spawn(
-    "python3",
-    ["-m", "http.server", String(port), "--bind", "127.0.0.1", "--directory", folder],
-    { stdio: "ignore" },
-  );
-  const url = `http://127.0.0.1:${port}/`;
-  for (let tries = 0; ; ++tries) {
-    try {
-      if ((await fetch(url)).ok) break;
-    } catch (error) {
-      if (tries > 100) throw new Error(`the site did not come up at ${url}: ${error}`);
+// ---- The site -------------------------------------------------------------------
+
+const TYPES = {
+  ".html": "text/html; charset=utf-8",
+  ".js": "text/javascript; charset=utf-8",
+  ".css": "text/css; charset=utf-8",
+  ".wasm": "application/wasm",
+  ".png": "image/png",
+  ".webmanifest": "application/manifest+json",
+  ".txt": "text/plain; charset=utf-8",
+};
+
+// What a spoiled site lacks: its game's WebAssembly, or its script; or it has
+// WebAssembly that is not, or that comes slowly.
+const SPOILS = {
+  missing: { file: "/huanglang.wasm", body: null },
+  broken: { file: "/huanglang.wasm", body: Buffer.from("not WebAssembly") },
+  "no script": { file: "/huanglang.js", body: null },
+  slow: { file: "/huanglang.wasm", delay: 1500 },
+};
+
+// Serves the site's folder, and the tests' own pages under /tests/. Offline,
+// every request fails as with no network; spoiled, one file is missing or broken.
+export async function serve(site) {
+  const tests = new URL(".", import.meta.url).pathname;
+  let offline = false;
+  let spoiled = null;
+  const server = createServer(async (request, response) => {
+    if (offline) return request.socket.destroy();
+    const path = normalize(decodeURIComponent(new URL(request.url, "http://here").pathname));
+    if (spoiled?.file === path && spoiled.delay) await sleep(spoiled.delay);
+    else if (spoiled?.file === path) {
+      response.writeHead(spoiled.body === null ? 404 : 200, { "content-type": TYPES[extname(path)] });
+      return response.end(spoiled.body ?? undefined);
     }
-    await sleep(50);
-  }
-  return { url, stop: () => server.kill() };
+    const file = path.startsWith("/tests/")
+      ? join(tests, path.slice(7))
+      : join(site, path.endsWith("/") ? `${path}index.html` : path);
+    try {
+      const body = await readFile(file);
+      response.writeHead(200, { "content-type": TYPES[extname(file)] ?? "application/octet-stream" });
+      response.end(body);
+    } catch {
+      response.writeHead(404);
+      response.end();
+    }
+  });
+  await new Promise((resolve) => server.listen(0, "127.0.0.1", resolve));
+  return {
+    url: `http://127.0.0.1:${server.address().port}/`,
+    offline(on) {
+      offline = on;
+      if (on) server.closeAllConnections();
+    },
+    spoil(trouble) {
+      spoiled = SPOILS[trouble] ?? null;
+    },
+    stop: () => new Promise((resolve) => server.close(resolve)),
+  };
 }
+
+// ---- The browsers ---------------------------------------------------------------
 
 // Without the networking flags Chromium keeps trying hosts this machine cannot reach.
-export function launch() {
-  return chromium.launch({
-    executablePath: "/usr/bin/chromium",
-    args: [
-      "--no-sandbox",
-      "--disable-gpu",
-      "--disable-quic",
-      "--no-first-run",
-      "--disable-background-networking",
-      "--disable-component-update",
-      "--disable-sync",
-    ],
-  });
+const CHROMIUM_FLAGS = [
+  "--no-sandbox",
+  "--disable-gpu",
+  "--disable-quic",
+  "--no-first-run",
+  "--disable-background-networking",
+  "--disable-component-update",
+  "--disable-sync",
+];
+
+// A phone's coarse pointer and touch, which Firefox takes from its preferences.
+const FIREFOX_PHONE = {
+  "ui.primaryPointerCapabilities": 1,
+  "ui.allPointerCapabilities": 1,
+  "dom.w3c_touch_events.enabled": 1,
+};
+
+// A browser of the engine, whose pages all answer the same few calls.
+export async function launch(engine, { phone = false } = {}) {
+  if (engine === "webkit") return launchWebKit();
+  const browser =
+    engine === "firefox"
+      ? await puppeteer.launch({
+          browser: "firefox",
+          executablePath: "/usr/bin/firefox-esr",
+          headless: true,
+          extraPrefsFirefox: phone ? FIREFOX_PHONE : {},
+        })
+      : await puppeteer.launch({ executablePath: "/usr/bin/chromium", headless: true, args: CHROMIUM_FLAGS });
+  return { newPage: async () => puppeteerPage(await browser.newPage()), close: () => browser.close() };
+}
+
+// A puppeteer page in the shape of the WebKit one (webkit.mjs).
+function puppeteerPage(page) {
+  const errors = [];
+  page.on("pageerror", (error) => errors.push(error.message));
+  page.on("dialog", (dialog) => dialog.accept()); // leaving a game in progress: yes
+  return {
+    raw: page,
+    errors,
+    beforeScripts: (...scripts) => Promise.all(scripts.map((script) => page.evaluateOnNewDocument(script))),
+    goto: (url) => page.goto(url),
+    setViewport: (viewport) => page.setViewport(viewport),
+    evaluate: (fn, arg) => page.evaluate(fn, arg),
+    type: (text) => page.keyboard.type(text),
+    async press(key) {
+      const [held, main] = key.includes("+") ? key.split("+") : [null, key];
+      if (held) await page.keyboard.down(held);
+      await page.keyboard.press(main);
+      if (held) await page.keyboard.up(held);
+    },
+    click: (selector) => page.click(selector),
+    doubleClick: (x, y) => page.mouse.click(x, y, { count: 2 }),
+    tap: (x, y) => page.touchscreen.tap(x, y),
+    title: () => page.title(),
+    close: () => page.close(),
+  };
 }
 
 export function sleep(milliseconds) {
@@ -66,65 +147,110 @@ export function sleep(milliseconds) {
 
 // Keeps every write to the page's terminal, when it came and when the terminal
 // took it into its buffer (it parses writes a little later), and how much of
-// the transcript is in the buffer.
+// the transcript is in the buffer; and the page's errors. Run before the
+// page's own script where the engine allows, else as soon as the terminal is
+// there (WebKit's WebDriver has no scripts that run first).
 function keepTranscript() {
-  let held;
   window.written = "";
   window.parsed = 0;
   window.writeTimes = [];
+  window.pageErrors = [];
+  window.addEventListener("error", (event) => window.pageErrors.push(String(event.message)));
+  window.addEventListener("unhandledrejection", (event) => window.pageErrors.push(String(event.reason)));
+  const keep = (terminal) => {
+    const write = terminal.write.bind(terminal);
+    terminal.write = (data, callback) => {
+      window.written += data;
+      const times = [performance.now()]; // written, then taken into the buffer
+      window.writeTimes.push(times);
+      const end = window.written.length;
+      return write(data, () => {
+        times.push(performance.now());
+        window.parsed = end;
+        if (callback) callback();
+      });
+    };
+  };
+  if (window.terminal) return keep(window.terminal);
+  let held;
   Object.defineProperty(window, "terminal", {
     configurable: true,
     get: () => held,
     set(terminal) {
       held = terminal;
-      const write = terminal.write.bind(terminal);
-      terminal.write = (data, callback) => {
-        window.written += data;
-        const times = [performance.now()]; // written, then taken into the buffer
-        window.writeTimes.push(times);
-        const end = window.written.length;
-        return write(data, () => {
-          times.push(performance.now());
-          window.parsed = end;
-          if (callback) callback();
-        });
-      };
+      keep(terminal);
     },
   });
 }
 
+// The title menu on screen, in the terminal's own buffer.
+function menuShown() {
+  const buffer = window.terminal?.buffer.active;
+  for (let y = 0; buffer && y < buffer.length; ++y)
+    if (buffer.getLine(y).translateToString(true) === "》a") return true;
+  return false;
+}
+
 export class Play {
-  // A new page of the site, up to the title menu. Errors on the page fail the
-  // play. A script to run before the page's own may be given too.
-  static async open(browser, url, viewport = { width: 1000, height: 800 }, before = null) {
-    const page = await browser.newPage({ viewport });
-    await page.addInitScript(keepTranscript);
-    if (before !== null) await page.addInitScript(before);
+  // A new page of the site, up to the title menu, in a browser of the engine.
+  // Errors on the page fail the play. At a phone's size (PHONE), with touch.
+  // A script to run before the page's own may be given too.
+  static async open(browser, url, { viewport = { width: 1000, height: 800 }, phone = false, before = null } = {}) {
+    const page = await browser.newPage();
     const play = new Play(page);
-    page.on("pageerror", (error) => play.errors.push(error.message));
-    await page.goto(url);
-    await play.expect("》a");
+    const late = page.beforeScripts === undefined; // WebKit: the transcript from the menu on
+    if (!late) await page.beforeScripts(keepTranscript, ...(before ? [before] : []));
+    if (phone && late) {
+      await page.goto(`${url}tests/blank.html`);
+      await page.openInFrame(url, PHONE);
+    } else {
+      await page.setViewport(phone ? { ...PHONE, deviceScaleFactor: 3, isMobile: true, hasTouch: true } : viewport);
+      await page.goto(url);
+    }
+    if ((await play.waitFor(menuShown, undefined, 20000)) === null) throw new Error("no title menu");
+    if (late) await page.evaluate(keepTranscript);
+    play.cursor = (await play.written()).length;
     return play;
   }
 
   constructor(page) {
     this.page = page;
     this.cursor = 0; // where the next expect starts looking in the transcript
-    this.errors = [];
+  }
+
+  // Everything that went wrong on the page: the engine's own reports, and the
+  // page's error events.
+  async errors() {
+    return [...this.page.errors, ...(await this.page.evaluate(() => window.pageErrors))];
   }
 
   close() {
     return this.page.close();
   }
 
+  // Waits until fn, run in the page with arg, gives something true, and gives it.
+  async waitFor(fn, arg, timeout = 10000) {
+    const until = Date.now() + timeout;
+    for (;;) {
+      const found = await this.page.evaluate(fn, arg);
+      if (found) return found;
+      if (Date.now() > until) return null;
+      await sleep(10);
+    }
+  }
+
   // ---- Keys: typed into the terminal, as at a keyboard
 
   type(keys) {
-    return this.page.keyboard.type(keys);
+    return this.page.type(keys);
+  }
+
+  press(key) {
+    return this.page.press(key);
   }
 
   enter() {
-    return this.page.keyboard.press("Enter");
+    return this.press("Enter");
   }
 
   async choose(key) {
@@ -141,27 +267,25 @@ export class Play {
   // Waits until text is written after the previous match and on screen, and
   // moves past it.
   async expect(text, timeout = 10000) {
-    const handle = await this.page
-      .waitForFunction(
-        ([wanted, from]) => {
-          const at = window.written.indexOf(wanted, from);
-          return at >= 0 && window.parsed >= at + wanted.length && at + 1;
-        },
-        [text, this.cursor],
-        { timeout, polling: 10 },
-      )
-      .catch(() => null);
-    if (handle === null) throw new Error(`never written: ${JSON.stringify(text)}\nlast: ${await this.lastWords()}`);
-    this.cursor = (await handle.jsonValue()) - 1 + text.length;
+    const found = await this.waitFor(
+      ([wanted, from]) => {
+        const at = window.written.indexOf(wanted, from);
+        return at >= 0 && window.parsed >= at + wanted.length && at + 1;
+      },
+      [text, this.cursor],
+      timeout,
+    );
+    if (found === null) throw new Error(`never written: ${JSON.stringify(text)}\nlast: ${await this.lastWords()}`);
+    this.cursor = found - 1 + text.length;
   }
 
   // As expect, pressing space once as soon as the paced text is coming in, as
   // a player hurries one text. Exactly one space: a stray one would answer the
   // next "press any key".
-  async hurryTo(text, timeout = 30000) {
+  async hurryTo(text, timeout = 30000, hurry = () => this.type(" ")) {
     const seen = (await this.written()).length;
-    await this.page.waitForFunction((length) => window.written.length > length, seen, { timeout, polling: 5 });
-    if ((await this.written()).indexOf(text, this.cursor) < 0) await this.type(" ");
+    await this.waitFor((length) => window.written.length > length, seen, timeout);
+    if ((await this.written()).indexOf(text, this.cursor) < 0) await hurry();
     await this.expect(text, timeout);
   }
 
@@ -176,8 +300,7 @@ export class Play {
     return this.page.evaluate(() => {
       const buffer = terminal.buffer.active;
       const rows = [];
-      for (let y = 0; y < terminal.rows; ++y)
-        rows.push(buffer.getLine(buffer.viewportY + y).translateToString(true));
+      for (let y = 0; y < terminal.rows; ++y) rows.push(buffer.getLine(buffer.viewportY + y).translateToString(true));
       return rows;
     });
   }
@@ -216,7 +339,7 @@ export class Play {
         const columns = [];
         for (let x = 0; x < line.length; ++x) {
           const chars = line.getCell(x).getChars();
-          for (const _ of chars) columns.push(x);
+          for (let i = 0; i < chars.length; ++i) columns.push(x);
           row += chars;
         }
         const at = row.indexOf(wanted);
@@ -263,8 +386,18 @@ export class Play {
     });
   }
 
-  // The note the page shows when the game has ended.
-  endedNoteShown() {
-    return this.page.isVisible("#ended");
+  // Whether an element is shown.
+  shown(selector) {
+    return this.page.evaluate((wanted) => {
+      const element = document.querySelector(wanted);
+      return element !== null && !element.hidden && element.getClientRects().length > 0;
+    }, selector);
+  }
+
+  // The note the page shows when the game has ended, and its button.
+  async waitForEndedNote() {
+    const said = () => !document.getElementById("again").hidden && document.getElementById("said").textContent;
+    if ((await this.waitFor(said, undefined, 5000)) !== "本局游戏已结束。")
+      throw new Error("the page never said the game had ended");
   }
 }

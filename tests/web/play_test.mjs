@@ -1,9 +1,12 @@
-// The browser edition played in headless Chromium, as a player plays it: the
-// title menu, whole stories, the explorer terminal, the touch keys and the
-// screen reader switch. Usage: node tests/web/play_test.mjs SITE_FOLDER
+// The browser edition played as a player plays it, in Chromium, Firefox ESR
+// and WebKit: the title menu, whole stories, the explorer terminal, the touch
+// keys, a phone, offline, and a site that cannot be loaded. Every play runs
+// in Chromium; the others run the plays that differ by engine.
+// Usage: node tests/web/play_test.mjs SITE_FOLDER
 import assert from "node:assert/strict";
+import { after, describe, test } from "node:test";
 
-import { launch, Play, serve, sleep } from "./browser.mjs";
+import { ENGINES, launch, PHONE, Play, serve, sleep } from "./browser.mjs";
 import { ANY_KEY, CLEAR, FORK, Walk } from "./walk.mjs";
 
 const PROMPT = "请输入要查询的文档（不输入则退出终端）：";
@@ -18,171 +21,8 @@ const INDEX_ROWS = [
   "phenomenon-c-0",
   "red-rooms",
 ];
-
-const tests = [];
-const test = (name, body) => tests.push({ name, body });
-
-// Chinese as it should stand, in every test: no U+FFFD, two columns a character.
-async function expectIntactChinese(play) {
-  assert.deepEqual(await play.brokenCharacters(), []);
-  assert.deepEqual(play.errors, []);
-}
-
-test("the title menu: its rows, the letter replaced in place, and C ends the game", async (play) => {
-  const rows = await play.rows();
-  assert.deepEqual(rows.slice(0, 5), ["== GAME MENU ==", "A       游戏", "B       浏览麦格终端再游戏", "C       离开", "》a"]);
-  assert.deepEqual(await play.cursorAt(), { row: 4, column: 3 }); // 》 takes two columns
-  assert.equal(await play.page.title(), "黄廊探索");
-  assert.equal(await play.endedNoteShown(), false);
-
-  await play.type("b");
-  await play.expect("\bb");
-  assert.equal((await play.rows())[4], "》b");
-  await play.type("c");
-  await play.expect("\bc");
-  await play.enter();
-  await play.page.waitForSelector("#ended", { state: "visible", timeout: 5000 });
-  assert.match(await play.page.textContent("#ended"), /本局游戏已结束/);
-
-  // A new game is a new instance: the window title comes from its own start.
-  await play.page.evaluate(() => {
-    document.title = "";
-  });
-  await play.page.click("#again");
-  await play.page.waitForFunction(() => window.terminal.buffer.active.getLine(4).translateToString(true) === "》a");
-  assert.equal(await play.page.title(), "黄廊探索");
-  assert.equal(await play.endedNoteShown(), false);
-  await expectIntactChinese(play);
-});
-
-test("straight to the red room: the end screen with 395", async (play) => {
-  const walk = new Walk(play);
-  await walk.toLevel0();
-  await walk.choose("a");
-  await walk.read(FORK);
-  await walk.choose("b");
-  await walk.read(ANY_KEY);
-  await walk.anyKey();
-  await walk.endsWith(395);
-  assert.equal((await play.rows())[0], "你已完成本次游戏。分数：0；剩余体力：395。");
-  await expectIntactChinese(play);
-});
-
-test("the left way: the manila page, the stranger, the base, two explorations and the ceiling", async (play) => {
-  const walk = new Walk(play);
-  await walk.greetingTheStrangerToTheBase();
-  const taken = await walk.explore(true);
-  await walk.choose("c"); // back to the base, whose panel counts what was taken
-  const body = 385 + 600 * taken;
-  await walk.atBase(body);
-  const lines = await play.lines();
-  assert.ok(lines.includes(`体力：${body}`), `the panel shows ${body}`);
-  assert.equal(await walk.explore(false), 0);
-  await walk.choose("b"); // through the ceiling
-  await walk.endsWith(body);
-  await expectIntactChinese(play);
-});
-
-test("the explorer terminal: list, a page, a key that names nothing, an empty line", async (play) => {
-  await play.choose("b");
-  await play.expect(PROMPT);
-  // The index unhurried: every byte arrives in a write of its own.
-  await play.type("list");
-  await play.enter();
-  await play.expect("red-rooms\n");
-  assert.deepEqual((await play.rows()).slice(0, INDEX_ROWS.length), INDEX_ROWS);
-  const title = await play.cell(await play.viewportTop(), 2);
-  assert.ok(title.bold && title.chars === "当" && title.width === 2, JSON.stringify(title));
-
-  await play.type("x");
-  await play.expect(PROMPT);
-  await play.type("level-0");
-  await play.enter();
-  await play.hurryTo("https://huanglang.example.org/archive/level-0\n");
-  const red = await play.find("红色墙纸");
-  assert.ok(red !== null, "the link to the red rooms is on the page");
-  const link = await play.cell(red.line, red.column);
-  assert.ok(link.bold && link.underline && link.foreground === 1, JSON.stringify(link));
-  const after = await play.find("的征兆"); // the plain words after the link
-  const plain = await play.cell(after.line, after.column);
-  assert.ok(!plain.bold && !plain.underline && plain.foreground === -1, JSON.stringify(plain));
-
-  await play.page.keyboard.press("ArrowUp"); // a whole key, and nothing of it left at the prompt
-  await play.expect(PROMPT);
-  await play.type("Level-0");
-  await play.enter();
-  await play.expect(CLEAR);
-  await sleep(300);
-  assert.ok((await play.rows()).every((text) => text === ""), "a key that names no page shows a blank screen");
-  await play.page.keyboard.insertText("黄"); // a character from an input method as the key
-  await play.expect(PROMPT);
-
-  // Only characters go into the line: C1 controls, which would clear the
-  // screen and rename the page, are dropped; an emoji erases as two columns.
-  await play.type("ab\u009b2J\u009d0;PWNED\u009c😀");
-  await play.page.keyboard.press("Backspace");
-  await play.page.waitForFunction(() => window.written.endsWith("\b \b\b \b"));
-  assert.equal((await play.rows())[(await play.cursorAt()).row].trimEnd(), PROMPT + "ab2J0;PWNED");
-  assert.equal(await play.page.title(), "黄廊探索");
-  // A line longer than the window can show stops growing; Ctrl-U then leaves
-  // nothing of it on screen.
-  await play.page.evaluate(() => window.terminal.paste("x".repeat(5000)));
-  await play.page.keyboard.press("Control+U");
-  await play.type("list");
-  await play.expect("list");
-  const rows = await play.rows();
-  assert.ok(rows.every((text) => !text.includes("x")), rows.join("\n"));
-  assert.equal(rows[(await play.cursorAt()).row].trimEnd(), PROMPT + "list");
-  await play.page.keyboard.press("Control+U");
-  await play.enter();
-  await play.expect(CLEAR + CLEAR + "“");
-  await expectIntactChinese(play);
-});
-
-test("the touch keys play a choice", async (play) => {
-  await play.page.getByRole("button", { name: "b", exact: true }).click();
-  await play.expect("\bb");
-  await play.page.getByRole("button", { name: "回车" }).click();
-  await play.expect(PROMPT);
-  const rows = await play.rows();
-  assert.ok(rows.includes(PROMPT), "the explorer terminal opened");
-});
-
-test("the screen reader switch exposes the text, and is off at first", async (play) => {
-  assert.equal(await play.page.$(".xterm-accessibility-tree"), null);
-  await play.page.check("#reader");
-  await play.page.waitForFunction(() =>
-    document.querySelector(".xterm-accessibility-tree")?.textContent.includes("== GAME MENU =="),
-  );
-  const tree = await play.page.locator("body").ariaSnapshot();
-  assert.match(tree, /== GAME MENU ==/);
-  assert.match(tree, /浏览麦格终端再游戏/);
-  await play.choose("c");
-  await play.page.waitForSelector("#ended", { state: "visible", timeout: 5000 });
-});
-
-// A tab in the background gets its timers held back; when it comes back the
-// text goes on at its pace from there, not in a burst of the bytes it is late with.
-test("a tab held back picks its pace up again without a burst", async (play) => {
-  await play.choose("a");
-  await play.expect("“");
-  await sleep(300);
-  await play.page.evaluate(() => {
-    const until = performance.now() + 1500; // the page's timers wait, as in a hidden tab
-    while (performance.now() < until);
-  });
-  await sleep(600);
-  const times = await play.page.evaluate(() => window.writeTimes.map(([at]) => at));
-  const gaps = times.slice(1).map((at, i) => at - times[i]);
-  const stall = gaps.findIndex((gap) => gap > 1000);
-  assert.ok(stall >= 0, "the tab was held back");
-  const after = times.slice(stall + 1);
-  const burst = after.filter((at) => at - after[0] < 100).length;
-  assert.ok(burst <= 7, `${burst} writes in the 100 ms after the tab came back`);
-  await play.type(" ");
-});
-
-// ---- Running them ------------------------------------------------------------------
+const EVERY_ENGINE = ENGINES;
+const CHROMIUM = ["chromium"];
 
 const site = process.argv[2];
 if (!site) {
@@ -190,28 +30,347 @@ if (!site) {
   process.exit(2);
 }
 const server = await serve(site);
-const browser = await launch();
-let passed = 0;
-let failed = 0;
-try {
-  for (const { name, body } of tests) {
-    const started = Date.now();
-    let play = null;
+after(() => server.stop());
+
+// Chinese as it should stand, in every play: no U+FFFD, two columns a
+// character, and no error on the page.
+async function expectIntact(play) {
+  assert.deepEqual(await play.brokenCharacters(), []);
+  assert.deepEqual(await play.errors(), []);
+}
+
+// Whether closing the tab now would ask first.
+function wouldAsk(play) {
+  return play.page.evaluate(() => {
+    const leaving = new Event("beforeunload", { cancelable: true });
+    window.dispatchEvent(leaving);
+    return leaving.defaultPrevented;
+  });
+}
+
+const plays = [];
+const play = (name, engines, body, options = {}) => plays.push({ name, engines, body, options });
+
+play("the title menu: its rows, the letter replaced in place, C, and a new game", EVERY_ENGINE, async (p) => {
+  const rows = await p.rows();
+  assert.deepEqual(rows.slice(0, 5), [
+    "== GAME MENU ==",
+    "A       游戏",
+    "B       浏览麦格终端再游戏",
+    "C       离开",
+    "》a",
+  ]);
+  assert.deepEqual(await p.cursorAt(), { row: 4, column: 3 }); // 》 takes two columns
+  assert.equal(await p.page.title(), "黄廊探索");
+  assert.equal(await p.shown("#again"), false);
+  assert.equal(await wouldAsk(p), true, "a game in progress asks before the tab closes");
+
+  await p.type("b");
+  await p.expect("\bb");
+  assert.equal((await p.rows())[4], "》b");
+  await p.type("c");
+  await p.expect("\bc");
+  await p.enter();
+  await p.waitForEndedNote();
+  assert.equal(await wouldAsk(p), false, "an ended game lets the tab go");
+
+  // A new game is a new instance: the window title comes from its own start.
+  // A double click leaves the keys with the terminal.
+  await p.page.evaluate(() => {
+    document.title = "";
+  });
+  const again = await p.page.evaluate(() =>
+    JSON.parse(JSON.stringify(document.getElementById("again").getBoundingClientRect())),
+  );
+  await p.page.doubleClick(again.x + again.width / 2, again.y + again.height / 2);
+  await p.waitFor(() => window.terminal.buffer.active.getLine(4).translateToString(true) === "》a");
+  assert.ok(await p.page.evaluate(() => document.activeElement === terminal.textarea));
+  await p.type("b");
+  await p.expect("\bb");
+  assert.ok((await p.written()).endsWith("》a\bb"), "the second click pressed a key");
+  assert.equal(await p.page.title(), "黄廊探索");
+  assert.equal(await p.shown("#again"), false);
+  await expectIntact(p);
+});
+
+play("straight to the red room: a paced text hurried, the end screen with 395", EVERY_ENGINE, async (p) => {
+  const walk = new Walk(p);
+  await walk.toLevel0();
+  await walk.choose("a");
+  await walk.read(FORK);
+  await walk.choose("b");
+  await walk.read(ANY_KEY);
+  await walk.anyKey();
+  await walk.endsWith(395);
+  assert.equal((await p.rows())[0], "你已完成本次游戏。分数：0；剩余体力：395。");
+  await expectIntact(p);
+});
+
+play("the left way: the manila page, the stranger, the base, two explorations and the ceiling", CHROMIUM, async (p) => {
+  const walk = new Walk(p);
+  await walk.greetingTheStrangerToTheBase();
+  const taken = await walk.explore(true);
+  await walk.choose("c"); // back to the base, whose panel counts what was taken
+  const body = 385 + 600 * taken;
+  await walk.atBase(body);
+  assert.ok((await p.lines()).includes(`体力：${body}`), `the panel shows ${body}`);
+  assert.equal(await walk.explore(false), 0);
+  await walk.choose("b"); // through the ceiling
+  await walk.endsWith(body);
+  await expectIntact(p);
+});
+
+play(
+  "the explorer terminal: list, a page and its link, whole keys, a line that is only text",
+  EVERY_ENGINE,
+  async (p) => {
+    await p.choose("b");
+    await p.expect(PROMPT);
+    // The index unhurried: every byte arrives in a write of its own.
+    await p.choose("list");
+    await p.expect("red-rooms\n");
+    assert.deepEqual((await p.rows()).slice(0, INDEX_ROWS.length), INDEX_ROWS);
+    const title = await p.cell(await p.viewportTop(), 2);
+    assert.ok(title.bold && title.chars === "当" && title.width === 2, JSON.stringify(title));
+
+    await p.type("x");
+    await p.expect(PROMPT);
+    await p.choose("level-0");
+    await p.hurryTo("https://huanglang.example.org/archive/level-0\n");
+    const red = await p.find("红色墙纸");
+    assert.ok(red !== null, "the link to the red rooms is on the page");
+    const link = await p.cell(red.line, red.column);
+    assert.ok(link.bold && link.underline && link.foreground === 1, JSON.stringify(link));
+    const after = await p.find("（red-rooms）");
+    const plain = await p.cell(after.line, after.column + 14); // past the link's reset
+    assert.ok(!plain.bold && !plain.underline && plain.foreground === -1, JSON.stringify(plain));
+
+    await p.press("ArrowUp"); // a whole key, and nothing of it left at the prompt
+    await p.expect(PROMPT);
+    await p.choose("Level-0");
+    await p.expect(CLEAR);
+    await sleep(300);
+    assert.ok(
+      (await p.rows()).every((text) => text === ""),
+      "a key that names no page shows a blank screen",
+    );
+    await p.type("黄"); // a character from an input method as the key
+    await p.expect(PROMPT);
+
+    // Only characters go into the line: C1 controls, which would clear the
+    // screen and rename the page, are dropped; an emoji erases as two columns.
+    await p.page.evaluate(() => window.terminal.paste("ab\u009b2J\u009d0;PWNED\u009c😀"));
+    await p.press("Backspace");
+    await p.waitFor(() => window.written.endsWith("\b \b\b \b"));
+    const cursor = await p.cursorAt();
+    assert.equal((await p.rows())[cursor.row].trimEnd(), `${PROMPT}ab2J0;PWNED`);
+    assert.equal(await p.page.title(), "黄廊探索");
+    // A line longer than the window can show stops growing; Ctrl-U then leaves
+    // nothing of it on screen.
+    await p.page.evaluate(() => window.terminal.paste("x".repeat(5000)));
+    await p.press("Control+U");
+    await p.type("list");
+    await p.expect("list");
+    const rows = await p.rows();
+    assert.ok(
+      rows.every((text) => !text.includes("x")),
+      rows.join("\n"),
+    );
+    assert.equal(rows[(await p.cursorAt()).row].trimEnd(), `${PROMPT}list`);
+    await p.press("Control+U");
+    await p.enter();
+    await p.expect(CLEAR + CLEAR + "“");
+    await expectIntact(p);
+  },
+);
+
+play("the screen reader switch exposes the text, and is off at first", CHROMIUM, async (p) => {
+  assert.equal(await p.shown(".xterm-accessibility-tree"), false);
+  await p.page.click("#reader");
+  await p.waitFor(() => document.querySelector(".xterm-accessibility-tree")?.textContent.includes("== GAME MENU =="));
+  const tree = JSON.stringify(await p.page.raw.accessibility.snapshot());
+  assert.match(tree, /== GAME MENU ==/);
+  assert.match(tree, /浏览麦格终端再游戏/);
+  await p.choose("c");
+  await p.waitForEndedNote();
+});
+
+// A tab in the background gets its timers held back; when it comes back the
+// text goes on at its pace from there, not in a burst of the bytes it is late with.
+play("a tab held back picks its pace up again without a burst", CHROMIUM, async (p) => {
+  await p.choose("a");
+  await p.expect("“");
+  await sleep(300);
+  await p.page.evaluate(() => {
+    const until = performance.now() + 1500; // the page's timers wait, as in a hidden tab
+    while (performance.now() < until);
+  });
+  await sleep(600);
+  const times = await p.page.evaluate(() => window.writeTimes.map(([at]) => at));
+  const gaps = times.slice(1).map((at, i) => at - times[i]);
+  const stall = gaps.findIndex((gap) => gap > 1000);
+  assert.ok(stall >= 0, "the tab was held back");
+  const next = times.slice(stall + 1);
+  const burst = next.filter((at) => at - next[0] < 100).length;
+  assert.ok(burst <= 7, `${burst} writes in the 100 ms after the tab came back`);
+  await p.type(" ");
+});
+
+// ---- A phone ------------------------------------------------------------------------
+
+// The layout at the window's present size: the font, the columns, and whether
+// the terminal and the keys stand inside what the player sees.
+function layout() {
+  const screen = terminal.element.querySelector(".xterm-screen").getBoundingClientRect();
+  const keys = document.getElementById("keys").getBoundingClientRect();
+  return {
+    font: terminal.options.fontSize,
+    columns: terminal.cols,
+    inside: screen.left >= 0 && screen.right <= window.innerWidth && keys.bottom <= window.innerHeight,
+  };
+}
+
+// The nutrition table's rows, each on a row of its own, none wrapped.
+function tableRows() {
+  const buffer = terminal.buffer.active;
+  for (let y = 0; y < buffer.length; ++y) {
+    if (!buffer.getLine(y).translateToString(true).includes("每瓶含量")) continue;
+    const rows = [];
+    for (let row = y; row < y + 11; ++row)
+      rows.push(buffer.getLine(row).isWrapped ? null : buffer.getLine(row).translateToString(true));
+    return rows;
+  }
+  return null;
+}
+
+// The rows from the prompt's row to the cursor's, joined: the line being typed
+// as the screen shows it.
+function typedLine(prompt) {
+  const buffer = terminal.buffer.active;
+  let y = buffer.baseY + buffer.cursorY;
+  while (y > 0 && buffer.getLine(y).isWrapped) --y;
+  let text = "";
+  for (let row = y; row <= buffer.baseY + buffer.cursorY; ++row) text += buffer.getLine(row).translateToString(true);
+  return text.slice(text.lastIndexOf(prompt));
+}
+
+async function turn(p, engine, { width, height }) {
+  if (engine === "webkit")
+    await p.page.evaluate(
+      ([w, h]) => Object.assign(frameElement.style, { width: `${w}px`, height: `${h}px` }),
+      [width, height],
+    );
+  else await p.page.setViewport({ width, height, deviceScaleFactor: 3, isMobile: true, hasTouch: true });
+  await sleep(300);
+}
+
+const tap = (p, engine) => (engine === "webkit" ? p.type(" ") : p.page.tap(100, 200));
+
+play(
+  "a phone: readable, every laid-out line whole, the keys, a tap, the keyboard key, a turn, offline",
+  EVERY_ENGINE,
+  async (p, engine) => {
+    const portrait = await p.page.evaluate(layout);
+    assert.ok(portrait.font >= 15, `font ${portrait.font}`);
+    assert.ok(portrait.columns >= 46 && portrait.columns < 80, `${portrait.columns} columns`);
+    assert.ok(portrait.inside, "the terminal or the keys stand outside the screen");
+
+    await p.page.click('#keys button[data-key="b"]');
+    await p.page.click('#keys button[data-key="\\d "]');
+    await p.expect(PROMPT);
+    if (engine !== "webkit") {
+      // The phone's keyboard opens by the 键盘 key only, and types keys exactly.
+      assert.equal(await p.page.evaluate(() => terminal.textarea.inputMode), "none");
+      await p.page.click("#keyboard");
+      const input = await p.page.evaluate(() => [
+        terminal.textarea.inputMode,
+        terminal.textarea.getAttribute("autocapitalize"),
+        document.activeElement === terminal.textarea,
+      ]);
+      assert.deepEqual(input, ["text", "off", true]);
+    }
+    await p.choose("object-1");
+    if (engine !== "webkit") await p.page.click("#keyboard");
+    await p.hurryTo("archive/object-1\n", 30000, () => tap(p, engine)); // a tap on the text hurries it
+    const table = await p.waitFor(tableRows);
+    assert.ok(
+      table.every((row) => row !== null && row.length > 0),
+      JSON.stringify(table),
+    );
+
+    // Turned, and half a line typed: the line stays one line, equal to what
+    // was typed, and so does the table.
+    await tap(p, engine);
+    await p.expect(PROMPT);
+    await p.type("manila-room-document");
+    await turn(p, engine, { width: PHONE.height, height: PHONE.width });
+    const landscape = await p.page.evaluate(layout);
+    assert.ok(landscape.font >= 15 && landscape.inside, JSON.stringify(landscape));
+    await turn(p, engine, PHONE);
+    const typed = async () => (await p.page.evaluate(typedLine, PROMPT)) === `${PROMPT}manila-room-document`;
+    for (let tries = 0; tries < 100 && !(await typed()); ++tries) await sleep(30);
+    assert.equal(await p.page.evaluate(typedLine, PROMPT), `${PROMPT}manila-room-document`);
+    assert.ok((await p.page.evaluate(tableRows)).every((row) => row !== null));
+    await expectIntact(p);
+
+    if (engine === "webkit") return;
+    // After one visit, the game plays with no network.
+    assert.ok(await p.waitFor(() => navigator.serviceWorker.controller !== null), "no service worker");
+    server.offline(true);
     try {
-      play = await Play.open(browser, server.url);
-      await body(play);
-      ++passed;
-      console.log(`ok      ${name} (${Date.now() - started} ms)`);
-    } catch (error) {
-      ++failed;
-      console.log(`FAILED  ${name}\n        ${String(error.stack || error).replaceAll("\n", "\n        ")}`);
+      await p.page.goto(server.url);
+      assert.notEqual(await p.waitFor(menuShown, undefined, 10000), null, "no title menu offline");
     } finally {
-      if (play !== null) await play.close();
+      server.offline(false);
+    }
+  },
+  { phone: true },
+);
+
+function menuShown() {
+  return window.terminal?.buffer.active.getLine(4).translateToString(true) === "》a";
+}
+
+// ---- A site that cannot be loaded ----------------------------------------------------
+
+play("a game that cannot be loaded says so, and that it is loading while it loads", CHROMIUM, async (p) => {
+  await p.page.raw.setBypassServiceWorker(true);
+  const status = () => document.getElementById("said").textContent;
+  for (const trouble of ["missing", "broken", "no script"]) {
+    server.spoil(trouble);
+    try {
+      await p.page.goto(server.url);
+      const said = await p.waitFor(() => /未能载入/.test(document.getElementById("said").textContent));
+      assert.ok(said, `${trouble}: ${await p.page.evaluate(status)}`);
+    } finally {
+      server.spoil(null);
     }
   }
-} finally {
-  await browser.close();
-  server.stop();
+  server.spoil("slow");
+  try {
+    await p.page.goto(server.url);
+    assert.equal(await p.page.evaluate(status), "正在载入游戏……");
+    assert.ok(await p.waitFor(menuShown, undefined, 10000));
+  } finally {
+    server.spoil(null);
+  }
+});
+
+// ---- Running them ------------------------------------------------------------------
+
+for (const engine of ENGINES) {
+  describe(engine, () => {
+    const browsers = {};
+    const browserFor = async (phone) => (browsers[phone] ??= await launch(engine, { phone }));
+    after(() => Promise.all(Object.values(browsers).map((browser) => browser.close())));
+    for (const { name, body, options } of plays.filter((each) => each.engines.includes(engine)))
+      test(name, async () => {
+        const opened = await Play.open(await browserFor(options.phone === true), server.url, options);
+        try {
+          await body(opened, engine);
+        } finally {
+          await opened.close();
+        }
+      });
+  });
 }
-console.log(`${passed} passed, ${failed} failed`);
-process.exit(failed === 0 ? 0 : 1);

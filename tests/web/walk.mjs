@@ -92,7 +92,7 @@ export class Walk {
   async endsWith(body) {
     await this.play.expect(endScreen(body));
     await this.anyKey();
-    await this.play.page.waitForSelector("#ended", { state: "visible", timeout: 5000 });
+    await this.play.waitForEndedNote();
   }
 
   // N in the last "header…/N " written.
