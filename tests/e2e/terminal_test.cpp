@@ -104,7 +104,7 @@ TEST(Terminal, ThePageLooksRightOnScreen) {
     ASSERT_LT(linkRow, 120);
     const auto link = screen.look(linkRow, screen.find(linkRow, "红色墙纸"));
     EXPECT_TRUE(link.bold && link.underline);
-    EXPECT_EQ(link.foreground, 1);                     // red
+    EXPECT_EQ(link.foreground, 1);                       // red
     const int after = screen.find(linkRow, "再往前走");  // the plain words after the link
     ASSERT_GE(after, 0) << screen.row(linkRow);
     const auto plain = screen.look(linkRow, after);

@@ -142,8 +142,8 @@ play(
     const link = await p.cell(red.line, red.column);
     assert.ok(link.bold && link.underline && link.foreground === 1, JSON.stringify(link));
     const after = await p.find("再往前走"); // the plain words after the link
-  const plain = await p.cell(after.line, after.column);
-  assert.ok(!plain.bold && !plain.underline && plain.foreground === -1, JSON.stringify(plain));
+    const plain = await p.cell(after.line, after.column);
+    assert.ok(!plain.bold && !plain.underline && plain.foreground === -1, JSON.stringify(plain));
 
     await p.press("ArrowUp"); // a whole key, and nothing of it left at the prompt
     await p.expect(PROMPT);
