@@ -219,8 +219,8 @@ TEST_F(Kit, SelectorIgnoresKeysThatAreNoOption) {
 // Chinese character from an input method, a terminal's report. The wait for
 // any key takes one and leaves nothing of it; a paced text takes one a byte.
 TEST_F(Kit, KeysAreTakenWhole) {
-    Script::type("\x1b[A\x1b[15~黄\x1b[<0;3;4M\x1bxb");
-    for (int key = 0; key < 5; ++key) {
+    Script::type("\x1b[A\x1b[15~黄\x1b[<0;3;4M\x1bx\x1b黄b");  // Alt and a key, too
+    for (int key = 0; key < 6; ++key) {
         WAIT
     }
     EXPECT_EQ(readKey(), 'b');

@@ -40,9 +40,11 @@ TEST(PipedLines, AreHeldToTheLimit) {
 
     std::string yellow;
     for (int i = 0; i < 1366; ++i) yellow += "黄";  // 4098 bytes: the cap falls inside one
-    Script::reset(false);
-    Script::type(yellow + "\n");
-    EXPECT_EQ(readLine(), yellow.substr(0, MAX_LINE - 1));
+    for (const std::string before : {"", "xx"}) {   // one byte of a character past the cap, or two
+        Script::reset(false);
+        Script::type(before + yellow + "\n");
+        EXPECT_EQ(readLine(), before + yellow.substr(0, (MAX_LINE - before.size()) / 3 * 3));
+    }
 }
 
 TEST(TerminalLines, EchoWhatIsTyped) {
