@@ -11,7 +11,8 @@ self.addEventListener("install", (event) => {
   event.waitUntil(
     caches
       .open(CACHE)
-      .then((cache) => cache.addAll(FILES))
+      // From the site itself, never from the browser's cache of an older build.
+      .then((cache) => cache.addAll(FILES.map((file) => new Request(file, { cache: "reload" }))))
       .then(() => self.skipWaiting()),
   );
 });

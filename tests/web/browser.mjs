@@ -29,12 +29,14 @@ const TYPES = {
 };
 
 // What a spoiled site lacks: its game's WebAssembly, or its script; or it has
-// WebAssembly that is not, or that comes slowly.
+// WebAssembly that is not, or that comes slowly; or it is a newer build, whose
+// service worker has another version.
 const SPOILS = {
   missing: { file: "/huanglang.wasm", body: null },
   broken: { file: "/huanglang.wasm", body: Buffer.from("not WebAssembly") },
   "no script": { file: "/huanglang.js", body: null },
   slow: { file: "/huanglang.wasm", delay: 1500 },
+  "new build": { file: "/sw.js", edit: (text) => text.replace(/const VERSION = "/, "$&next-") },
 };
 
 // Serves the site's folder, and the tests' own pages under /tests/. Offline,
@@ -47,7 +49,10 @@ export async function serve(site) {
     if (offline) return request.socket.destroy();
     const path = normalize(decodeURIComponent(new URL(request.url, "http://here").pathname));
     if (spoiled?.file === path && spoiled.delay) await sleep(spoiled.delay);
-    else if (spoiled?.file === path) {
+    else if (spoiled?.file === path && spoiled.edit) {
+      response.writeHead(200, { "content-type": TYPES[extname(path)] });
+      return response.end(spoiled.edit(await readFile(join(site, path), "utf8")));
+    } else if (spoiled?.file === path) {
       response.writeHead(spoiled.body === null ? 404 : 200, { "content-type": TYPES[extname(path)] });
       return response.end(spoiled.body ?? undefined);
     }

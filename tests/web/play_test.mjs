@@ -323,6 +323,18 @@ play(
     } finally {
       server.offline(false);
     }
+    // A new build's service worker takes the old one's place, and its cache the old cache's.
+    const kept = () => caches.keys().then((names) => names.join());
+    const old = await p.page.evaluate(kept);
+    server.spoil("new build");
+    try {
+      await p.page.evaluate(() => navigator.serviceWorker.ready.then((worker) => worker.update()));
+      const renewed = async () => (await p.page.evaluate(kept)) === old.replace("huanglang-", "huanglang-next-");
+      for (let tries = 0; tries < 200 && !(await renewed()); ++tries) await sleep(25);
+      assert.ok(await renewed(), `${old} → ${await p.page.evaluate(kept)}`);
+    } finally {
+      server.spoil(null);
+    }
   },
   { phone: true },
 );
