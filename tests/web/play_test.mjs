@@ -218,14 +218,15 @@ play("a tab held back picks its pace up again without a burst", CHROMIUM, async 
 
 // ---- A phone ------------------------------------------------------------------------
 
-// The layout at the window's present size: the font, the columns, and whether
-// the terminal and the keys stand inside what the player sees.
+// The layout at the window's present size: the font, the columns and rows,
+// and whether the terminal and the keys stand inside what the player sees.
 function layout() {
   const screen = terminal.element.querySelector(".xterm-screen").getBoundingClientRect();
   const keys = document.getElementById("keys").getBoundingClientRect();
   return {
     font: terminal.options.fontSize,
     columns: terminal.cols,
+    rows: terminal.rows,
     inside: screen.left >= 0 && screen.right <= window.innerWidth && keys.bottom <= window.innerHeight,
   };
 }
@@ -307,6 +308,7 @@ play(
     const landscape = await p.page.evaluate(layout);
     assert.ok(landscape.font >= 15 && landscape.inside, JSON.stringify(landscape));
     await turn(p, engine, PHONE);
+    assert.equal((await p.page.evaluate(layout)).rows, portrait.rows, "the rows grow again");
     const typed = async () => (await p.page.evaluate(typedLine, PROMPT)) === `${PROMPT}manila-room-document`;
     for (let tries = 0; tries < 100 && !(await typed()); ++tries) await sleep(30);
     assert.equal(await p.page.evaluate(typedLine, PROMPT), `${PROMPT}manila-room-document`);
