@@ -189,7 +189,7 @@ function keepTranscript() {
 }
 
 // The title menu on screen, in the terminal's own buffer.
-function menuShown() {
+export function menuShown() {
   const buffer = window.terminal?.buffer.active;
   for (let y = 0; buffer && y < buffer.length; ++y)
     if (buffer.getLine(y).translateToString(true) === "》a") return true;

@@ -6,7 +6,7 @@
 import assert from "node:assert/strict";
 import { after, describe, test } from "node:test";
 
-import { ENGINES, launch, PHONE, Play, serve, sleep } from "./browser.mjs";
+import { ENGINES, launch, menuShown, PHONE, Play, serve, sleep } from "./browser.mjs";
 import { ANY_KEY, CLEAR, FORK, Walk } from "./walk.mjs";
 
 const PROMPT = "请输入要查询的文档（不输入则退出终端）：";
@@ -340,10 +340,6 @@ play(
   },
   { phone: true },
 );
-
-function menuShown() {
-  return window.terminal?.buffer.active.getLine(4).translateToString(true) === "》a";
-}
 
 // ---- A site that cannot be loaded ----------------------------------------------------
 
