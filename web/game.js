@@ -277,20 +277,22 @@ for (const button of document.querySelectorAll("#keys button[data-key]")) {
 const coarse = window.matchMedia("(pointer: coarse)");
 const keyboardKey = document.getElementById("keyboard");
 
+let typingOn = false; // the player asked for the phone's keyboard
+
 function typing(on) {
+  typingOn = on;
   terminal.textarea.inputMode = on || !coarse.matches ? "text" : "none";
   keyboardKey.setAttribute("aria-pressed", String(on));
 }
 
 keyboardKey.addEventListener("mousedown", (event) => event.preventDefault());
 keyboardKey.addEventListener("click", () => {
-  const on = keyboardKey.getAttribute("aria-pressed") !== "true";
   terminal.textarea.blur(); // a new input mode takes effect at the next focus
-  typing(on);
+  typing(!typingOn);
   terminal.focus();
 });
 terminal.textarea.addEventListener("blur", () => {
-  if (keyboardKey.getAttribute("aria-pressed") === "true" && document.hasFocus()) typing(false);
+  if (typingOn && document.hasFocus()) typing(false);
 });
 coarse.addEventListener("change", () => typing(false));
 typing(false);
@@ -302,7 +304,7 @@ terminal.element.addEventListener("pointerdown", (event) => {
 terminal.element.addEventListener("pointerup", (event) => {
   const tap = touched !== null && Math.hypot(event.clientX - touched.x, event.clientY - touched.y) < TAP_SLOP;
   touched = null;
-  if (tap && playing !== null && keyboardKey.getAttribute("aria-pressed") !== "true") playing.type(" ");
+  if (tap && playing !== null && !typingOn) playing.type(" ");
 });
 
 // ---- Reading the screen aloud --------------------------------------------------

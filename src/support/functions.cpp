@@ -67,7 +67,7 @@ void follow(std::string_view text) {
         begun += c;
         if (begun[0] == '\033') {
             // ESC [ parameters and a final byte; ESC and one byte otherwise.
-            if (begun.size() == 2 ? c == '[' : byte < 0x40 || byte > 0x7E) continue;
+            if (begun.size() == 2 ? c == '[' : !Text::isFinal(byte)) continue;
             noteSequence(begun);
             begun.clear();
         } else if (begun.size() == Text::sequenceLength(static_cast<unsigned char>(begun[0]))) {

@@ -99,7 +99,6 @@ std::optional<unsigned char> tail() {
     return peek();
 }
 
-bool isFinal(unsigned char byte) { return byte >= 0x40 && byte <= 0x7E; }
 bool isParameter(unsigned char byte) { return byte >= 0x20 && byte <= 0x3F; }
 
 void takeCharacterTail(std::string& key) {
@@ -112,9 +111,9 @@ void takeCharacterTail(std::string& key) {
 // CSI and SS3: parameters, then one final byte. Anything else ends it early
 // and starts the next key.
 void takeControlSequence(std::string& key) {
-    for (auto byte = tail(); byte && (isParameter(*byte) || isFinal(*byte)); byte = tail()) {
+    for (auto byte = tail(); byte && (isParameter(*byte) || Text::isFinal(*byte)); byte = tail()) {
         key += static_cast<char>(take());
-        if (isFinal(*byte)) return;
+        if (Text::isFinal(*byte)) return;
     }
 }
 

@@ -21,6 +21,9 @@ std::size_t sequenceLength(unsigned char lead);
 
 inline bool isContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
 
+// The byte that ends an escape sequence's parameters (ESC [ 1 m ends at m).
+inline bool isFinal(unsigned char byte) { return byte >= 0x40 && byte <= 0x7E; }
+
 // Control characters, C0, DEL and C1: never part of a line.
 inline bool isControl(char32_t code) { return code < 0x20 || (code >= 0x7F && code < 0xA0); }
 
