@@ -287,8 +287,9 @@ function typing(on) {
 
 keyboardKey.addEventListener("mousedown", (event) => event.preventDefault());
 keyboardKey.addEventListener("click", () => {
+  const on = !typingOn; // before the blur, which turns it off
   terminal.textarea.blur(); // a new input mode takes effect at the next focus
-  typing(!typingOn);
+  typing(on);
   terminal.focus();
 });
 terminal.textarea.addEventListener("blur", () => {
