@@ -20,7 +20,14 @@ export default [
     languageOptions: {
       sourceType: "script",
       // From the scripts the page loads before this one.
-      globals: { ...globals.browser, Terminal: "readonly", Unicode11Addon: "readonly", createGame: "readonly" },
+      globals: {
+        ...globals.browser,
+        Terminal: "readonly",
+        Unicode11Addon: "readonly",
+        createGame: "readonly",
+        cannotLoad: "readonly", // index.html's own
+        pageReady: "readonly",
+      },
     },
   },
   {

@@ -4,21 +4,28 @@
 "use strict";
 
 // Chinese monospace fonts whose Latin letters take half a Chinese character,
-// after the narrow punctuation of style.css.
+// after the narrow punctuation of style.css; where they are missing, the
+// system's monospace font for Latin (the terminal measures its cells from it)
+// and the proportional Chinese fonts only for the Chinese characters.
 const FONT_STACK =
-  '"Narrow Punctuation", "Noto Sans Mono CJK SC", "Sarasa Mono SC", "PingFang SC", ' + '"Microsoft YaHei", monospace';
+  '"Narrow Punctuation", "Noto Sans Mono CJK SC", "Sarasa Mono SC", ui-monospace, Menlo, Consolas, ' +
+  '"DejaVu Sans Mono", "Liberation Mono", monospace, "PingFang SC", "Microsoft YaHei"';
 const COLUMNS = 80; // as at a terminal, wherever they fit
 const WIDEST_LAID_OUT = 46; // the base menu's tabbed options: never fewer columns
 const SMALLEST_FONT = 15; // CSS px: readable on a phone
 const LARGEST_FONT = 24;
-const FEWEST_ROWS = 8;
 const ENOUGH_ROWS = 16; // a low window takes a smaller font for these, down to the smallest
+const CRAMPED_ROWS = 3; // fewer, and the page's notes leave the terminal their room
 const TAP_SLOP = 10; // px a finger may move and still tap
+const GLIDE_DECAY = 0.92; // of a swipe's speed kept each 16 ms after the finger leaves
+const GLIDE_FASTEST = 4; // px per ms
 
-// The page's colours, from style.css.
-function colour(name) {
+// The page's colours and sizes, from style.css.
+function pageStyle(name) {
   return getComputedStyle(document.documentElement).getPropertyValue(name).trim();
 }
+
+const SCROLLBAR = parseFloat(pageStyle("--scrollbar")); // px beside the text, never over it
 
 const terminal = new Terminal({
   cols: COLUMNS,
@@ -27,7 +34,16 @@ const terminal = new Terminal({
   fontFamily: FONT_STACK,
   fontSize: 16,
   scrollback: 5000,
-  theme: { background: colour("--background"), foreground: colour("--text") },
+  theme: {
+    background: pageStyle("--background"),
+    foreground: pageStyle("--text"),
+    red: pageStyle("--link"), // the pages' links, bold or not
+    brightRed: pageStyle("--link"),
+  },
+  overviewRuler: { width: SCROLLBAR },
+  // The line being typed is rewrapped with the rest when the width changes, as
+  // the game's line editor expects of a terminal.
+  reflowCursorLine: true,
   allowProposedApi: true, // the Unicode widths below
 });
 // Unicode 11's widths, as the game's line editor counts columns: an emoji
@@ -38,7 +54,7 @@ terminal.open(document.getElementById("terminal"));
 terminal.onTitleChange((title) => {
   document.title = title;
 });
-document.querySelector('meta[name="theme-color"]').content = colour("--background");
+document.querySelector('meta[name="theme-color"]').content = pageStyle("--background");
 // For whoever wants to read the screen as the player sees it.
 window.terminal = terminal;
 
@@ -77,29 +93,43 @@ const clamp = (value, low, high) => Math.max(low, Math.min(high, value));
 // room: engines round glyph widths their own way.
 function fit() {
   const room = document.getElementById("terminal");
-  const width = room.clientWidth;
+  const width = room.clientWidth - SCROLLBAR;
   const now = cell();
   const eighty = (terminal.options.fontSize * width) / (now.width * COLUMNS);
   const enough = (terminal.options.fontSize * room.clientHeight) / (now.height * ENOUGH_ROWS);
   let size = clamp(Math.floor(Math.min(eighty, enough)), SMALLEST_FONT, LARGEST_FONT);
   const columns = clamp(Math.floor(width / setFont(size).width), WIDEST_LAID_OUT, COLUMNS);
   while (columns * cell().width > width && size > 1) setFont(--size);
-  terminal.resize(columns, Math.max(FEWEST_ROWS, Math.floor(room.clientHeight / cell().height)));
+  terminal.resize(columns, rowsThatFit(room));
   while (screenElement().offsetWidth > width && size > 1) {
     if (terminal.cols > WIDEST_LAID_OUT && terminal.cols < COLUMNS) terminal.resize(terminal.cols - 1, terminal.rows);
     else setFont(--size);
   }
-  const rows = Math.max(FEWEST_ROWS, Math.floor(room.clientHeight / cell().height));
+  const rows = rowsThatFit(room);
   if (rows !== terminal.rows) terminal.resize(terminal.cols, rows);
 }
 
+// Whole rows only, and at least the cursor's.
+function rowsThatFit(room) {
+  return Math.max(1, Math.floor(room.clientHeight / cell().height));
+}
+
 // With a phone's keyboard open, only the part of the page above it is seen:
-// the page takes that height, so the keys and the cursor's row stay in view.
+// the page takes that height, and where that leaves less than a few rows the
+// page's switch and notes give their room to the terminal. While a line is
+// typed the cursor's row is shown, whatever was being read back.
 function fitToWhatIsSeen() {
   const seen = window.visualViewport;
-  if (seen) document.documentElement.style.setProperty("--seen-height", `${seen.height}px`);
+  const root = document.documentElement;
+  if (seen) root.style.setProperty("--seen-height", `${seen.height}px`);
+  root.classList.remove("cramped");
   window.scrollTo(0, 0);
   fit();
+  if (document.getElementById("terminal").clientHeight < CRAMPED_ROWS * cell().height) {
+    root.classList.add("cramped");
+    fit();
+  }
+  if (typingOn) terminal.scrollToBottom();
 }
 
 window.addEventListener("resize", fitToWhatIsSeen);
@@ -202,11 +232,16 @@ let playing = null; // the console of the game being played; null between games
 // A line below the terminal: loading, a failure, the end, or between them
 // how to hurry.
 function say(text) {
-  document.getElementById("said").textContent = text;
+  const said = document.getElementById("said");
+  if (said.dataset.failed === undefined) said.textContent = text; // a failure stays said
 }
 
 function sayHowToHurry() {
-  say(coarse.matches ? "文字逐字出现时，轻点文字即可全部显示。" : "文字逐字出现时，按空格键或回车键可立即显示全部。");
+  say(
+    coarse.matches
+      ? "文字逐字出现时，轻点文字即可全部显示。"
+      : "文字逐字出现时，按空格键或回车键可立即显示全部；按 Esc 键可转到页面按钮。",
+  );
 }
 
 function ended() {
@@ -215,10 +250,11 @@ function ended() {
   document.getElementById("again").hidden = false;
 }
 
-// Nothing of the game could be had: the page says so rather than stay blank.
+// Nothing of the game could be had: the page says so rather than stay blank,
+// in the words of index.html, which says it too when this script cannot run.
 function failed() {
   playing = null;
-  say("游戏未能载入。请检查网络连接后刷新页面重试。");
+  cannotLoad();
 }
 
 function start() {
@@ -242,8 +278,25 @@ function start() {
 document.getElementById("again").addEventListener("click", start);
 
 terminal.onData((text) => {
+  if (text.includes("\r")) stopTyping(); // the line is sent
   if (playing !== null) playing.type(text);
 });
+
+// Tab and Esc: the terminal keeps Tab for the game while one is played; after
+// it, and by Esc at any time, the keys go to the page's buttons.
+terminal.attachCustomKeyEventHandler((event) => {
+  if (event.type !== "keydown") return true;
+  if (event.key === "Tab") return playing !== null;
+  if (event.key !== "Escape") return true;
+  event.preventDefault();
+  focusControls();
+  return false;
+});
+
+function focusControls() {
+  const again = document.getElementById("again");
+  (again.hidden ? document.querySelector("#keys button") : again).focus();
+}
 terminal.onResize(() => {
   if (playing !== null) playing.resized();
 });
@@ -264,16 +317,26 @@ document.addEventListener("mousedown", (event) => {
   if (!event.target.closest("button, input, label, .xterm")) event.preventDefault();
 });
 
+// A key from the page rather than the keyboard: it too brings the view back
+// to the game's last rows, as a key does in the terminal.
+function pressKey(text) {
+  if (playing === null) return;
+  terminal.scrollToBottom();
+  playing.type(text);
+}
+
 for (const button of document.querySelectorAll("#keys button[data-key]")) {
   button.addEventListener("mousedown", (event) => event.preventDefault());
   button.addEventListener("click", () => {
-    if (playing !== null) playing.type(button.dataset.key);
+    if (button.dataset.key === "\r") stopTyping(); // the line is sent
+    pressKey(button.dataset.key);
   });
 }
 
 // On a touch screen the phone's keyboard opens only for typing a page key: by
-// the 键盘 key, which focuses the terminal's input as text. Otherwise the
-// input takes focus without a keyboard, and a tap on the text is a space.
+// the 键盘 key, which focuses the terminal's input as text, until the line is
+// sent. Otherwise the input takes focus without a keyboard, and a tap on the
+// text is a space.
 const coarse = window.matchMedia("(pointer: coarse)");
 const keyboardKey = document.getElementById("keyboard");
 
@@ -285,28 +348,93 @@ function typing(on) {
   keyboardKey.setAttribute("aria-pressed", String(on));
 }
 
-keyboardKey.addEventListener("mousedown", (event) => event.preventDefault());
-keyboardKey.addEventListener("click", () => {
-  const on = !typingOn; // before the blur, which turns it off
-  terminal.textarea.blur(); // a new input mode takes effect at the next focus
+// A new input mode takes effect at the next focus: the keyboard opens or closes.
+function refocusTyping(on) {
+  const focused = document.activeElement === terminal.textarea;
+  terminal.textarea.blur();
   typing(on);
-  terminal.focus();
-});
+  if (on || focused) terminal.focus();
+}
+
+function stopTyping() {
+  if (typingOn) refocusTyping(false);
+}
+
+keyboardKey.addEventListener("mousedown", (event) => event.preventDefault());
+keyboardKey.addEventListener("click", () => refocusTyping(!typingOn));
+// The phone's keyboard closed by the phone, or the input left for a control.
 terminal.textarea.addEventListener("blur", () => {
-  if (typingOn && document.hasFocus()) typing(false);
+  if (document.hasFocus()) typing(false);
 });
 coarse.addEventListener("change", () => typing(false));
 typing(false);
 
-let touched = null; // where a finger went down on the text
+// ---- Taps and swipes on the text -----------------------------------------------
+
+// A finger on the text: a tap is a space (unless a line is being typed); a
+// swipe scrolls back through what was written, and glides on when the finger
+// leaves, as a page does. The page handles both, since the terminal moves its
+// rows only for a mouse's wheel.
+let touched = null; // the finger on the text: where it went down, and its last moves
+let glide = null; // the frame that goes on scrolling after a swipe
+
+function scrollByPixels(swipe, pixels) {
+  swipe.unscrolled += pixels;
+  const lines = Math.trunc(swipe.unscrolled / cell().height);
+  if (lines === 0) return;
+  swipe.unscrolled -= lines * cell().height;
+  terminal.scrollLines(-lines);
+}
+
+function glideFrom(swipe, speed) {
+  let last = performance.now();
+  const step = (now) => {
+    speed *= GLIDE_DECAY ** ((now - last) / 16);
+    scrollByPixels(swipe, speed * (now - last));
+    last = now;
+    glide = Math.abs(speed) > 0.05 ? requestAnimationFrame(step) : null;
+  };
+  glide = requestAnimationFrame(step);
+}
+
+// Pixels per millisecond over the finger's last tenth of a second.
+function speedOf(moves) {
+  const recent = moves.filter((move) => move.at > moves[moves.length - 1].at - 100);
+  const first = recent[0];
+  const last = recent[recent.length - 1];
+  return last.at > first.at ? (last.y - first.y) / (last.at - first.at) : 0;
+}
+
 terminal.element.addEventListener("pointerdown", (event) => {
-  touched = event.pointerType === "mouse" ? null : { x: event.clientX, y: event.clientY };
+  const stopped = glide !== null; // a finger that stops a glide is no tap
+  if (glide !== null) cancelAnimationFrame(glide);
+  glide = null;
+  touched =
+    event.pointerType === "mouse"
+      ? null
+      : { x: event.clientX, y: event.clientY, swiped: stopped, unscrolled: 0, moves: [] };
 });
-terminal.element.addEventListener("pointerup", (event) => {
-  const tap = touched !== null && Math.hypot(event.clientX - touched.x, event.clientY - touched.y) < TAP_SLOP;
+terminal.element.addEventListener("pointermove", (event) => {
+  if (touched === null) return;
+  if (Math.hypot(event.clientX - touched.x, event.clientY - touched.y) >= TAP_SLOP) touched.swiped = true;
+  const previous = touched.moves[touched.moves.length - 1]?.y ?? touched.y;
+  touched.moves.push({ y: event.clientY, at: event.timeStamp });
+  if (touched.swiped) scrollByPixels(touched, event.clientY - previous);
+});
+terminal.element.addEventListener("pointerup", () => {
+  const swipe = touched;
   touched = null;
-  if (tap && playing !== null && !typingOn) playing.type(" ");
+  if (swipe === null) return;
+  if (swipe.swiped && swipe.moves.length > 1)
+    glideFrom(swipe, clamp(speedOf(swipe.moves), -GLIDE_FASTEST, GLIDE_FASTEST));
+  else if (!swipe.swiped && !typingOn) pressKey(" ");
 });
+terminal.element.addEventListener("pointercancel", () => {
+  touched = null;
+});
+// The mouse events a browser makes of taps would select words and rows, two or
+// three taps quickly: a finger selects nothing.
+terminal.element.addEventListener("touchend", (event) => event.preventDefault(), { passive: false });
 
 // ---- Reading the screen aloud --------------------------------------------------
 
@@ -323,3 +451,4 @@ if ("serviceWorker" in navigator) navigator.serviceWorker.register("sw.js").catc
 
 fitToWhatIsSeen();
 start();
+pageReady();

@@ -139,6 +139,13 @@ function puppeteerPage(page) {
     click: (selector) => page.click(selector),
     doubleClick: (x, y) => page.mouse.click(x, y, { count: 2 }),
     tap: (x, y) => page.touchscreen.tap(x, y),
+    // A finger drawn down (or up) the screen; what the terminal shows then.
+    async swipe(x, from, to) {
+      await page.touchscreen.touchStart(x, from);
+      for (let step = 1; step <= 8; ++step) await page.touchscreen.touchMove(x, from + ((to - from) * step) / 8);
+      await page.touchscreen.touchEnd();
+      return page.evaluate(() => terminal.buffer.active.viewportY);
+    },
     title: () => page.title(),
     close: () => page.close(),
   };

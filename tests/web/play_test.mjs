@@ -223,13 +223,37 @@ play("a tab held back picks its pace up again without a burst", CHROMIUM, async 
 function layout() {
   const screen = terminal.element.querySelector(".xterm-screen").getBoundingClientRect();
   const keys = document.getElementById("keys").getBoundingClientRect();
+  const notes = [...document.querySelectorAll("#said, #options label, #keys button")];
   return {
     font: terminal.options.fontSize,
     columns: terminal.cols,
     rows: terminal.rows,
     inside: screen.left >= 0 && screen.right <= window.innerWidth && keys.bottom <= window.innerHeight,
+    smallestNote: Math.min(...notes.map((note) => parseFloat(getComputedStyle(note).fontSize))),
+    keyRows: new Set(
+      [...document.querySelectorAll("#keys button")].filter((key) => key.offsetParent).map((key) => key.offsetTop),
+    ).size,
   };
 }
+
+// Whether the cursor's row is shown whole, in the terminal's box and the window.
+function cursorRowSeen() {
+  const buffer = terminal.buffer.active;
+  const row = terminal.element.querySelector(".xterm-rows").children[buffer.baseY + buffer.cursorY - buffer.viewportY];
+  const room = document.getElementById("terminal").getBoundingClientRect();
+  const box = row?.getBoundingClientRect();
+  return box !== undefined && box.top >= room.top && box.bottom <= Math.min(room.bottom, window.innerHeight);
+}
+
+// How many times the buffer holds the prompt's first words.
+function prompts(prompt) {
+  const buffer = terminal.buffer.active;
+  let count = 0;
+  for (let y = 0; y < buffer.length; ++y) count += buffer.getLine(y).translateToString(true).split(prompt).length - 1;
+  return count;
+}
+
+const scrolledBack = () => terminal.buffer.active.viewportY;
 
 // The nutrition table's rows, each on a row of its own, none wrapped.
 function tableRows() {
@@ -266,11 +290,18 @@ async function turn(p, engine, { width, height }) {
 }
 
 const tap = (p, engine) => (engine === "webkit" ? p.type(" ") : p.page.tap(100, 200));
+const NARROW = { width: 360, height: 640 };
 
 play(
   "a phone: readable, every laid-out line whole, the keys, a tap, the keyboard key, a turn, offline",
   EVERY_ENGINE,
   async (p, engine) => {
+    await turn(p, engine, NARROW);
+    const narrow = await p.page.evaluate(layout);
+    // WebKitGTK rounds a Latin letter to 8 px at 15: 46 columns need 368 there.
+    const readable = narrow.font >= 15 || engine === "webkit";
+    assert.ok(readable && narrow.smallestNote >= 15 && narrow.keyRows === 1, JSON.stringify(narrow));
+    await turn(p, engine, PHONE);
     const portrait = await p.page.evaluate(layout);
     assert.ok(portrait.font >= 15, `font ${portrait.font}`);
     assert.ok(portrait.columns >= 46 && portrait.columns < 80, `${portrait.columns} columns`);
@@ -290,9 +321,11 @@ play(
       ]);
       assert.deepEqual(input, ["text", "off", true]);
     }
-    await p.choose("object-1");
-    if (engine !== "webkit") await p.page.click("#keyboard");
-    await p.hurryTo("archive/object-1\n", 30000, () => tap(p, engine)); // a tap on the text hurries it
+    await p.type("object-1");
+    await p.page.click('#keys button[data-key="\\d "]');
+    // The line sent, typing ends, and a tap on the text hurries the page.
+    assert.equal(await p.page.evaluate(() => document.getElementById("keyboard").ariaPressed), "false");
+    await p.hurryTo("archive/object-1\n", 30000, () => tap(p, engine));
     const table = await p.waitFor(tableRows);
     assert.ok(
       table.every((row) => row !== null && row.length > 0),
@@ -304,16 +337,36 @@ play(
     await tap(p, engine);
     await p.expect(PROMPT);
     await p.type("manila-room-document");
+    const before = await p.page.evaluate(prompts, PROMPT);
     await turn(p, engine, { width: PHONE.height, height: PHONE.width });
     const landscape = await p.page.evaluate(layout);
     assert.ok(landscape.font >= 15 && landscape.inside, JSON.stringify(landscape));
+    // The keyboard opened in landscape: little room, and the typed line in it.
+    await turn(p, engine, { width: PHONE.height, height: PHONE.width - 200 });
+    assert.ok(await p.page.evaluate(cursorRowSeen), JSON.stringify(await p.page.evaluate(layout)));
     await turn(p, engine, PHONE);
     assert.equal((await p.page.evaluate(layout)).rows, portrait.rows, "the rows grow again");
     const typed = async () => (await p.page.evaluate(typedLine, PROMPT)) === `${PROMPT}manila-room-document`;
     for (let tries = 0; tries < 100 && !(await typed()); ++tries) await sleep(30);
     assert.equal(await p.page.evaluate(typedLine, PROMPT), `${PROMPT}manila-room-document`);
+    assert.equal(await p.page.evaluate(prompts, PROMPT), before, "a stale prompt above the line");
     assert.ok((await p.page.evaluate(tableRows)).every((row) => row !== null));
     await expectIntact(p);
+
+    // A swipe down the text scrolls back and glides on; the paced text goes on
+    // below without pulling the view down, until a tap hurries it.
+    if (engine !== "webkit") {
+      await p.page.click('#keys button[data-key="\\d "]');
+      await p.waitFor(() => window.written.endsWith("\n"));
+      const left = await p.page.swipe(100, 200, 400);
+      await sleep(1500);
+      const [glided, written] = [await p.page.evaluate(scrolledBack), (await p.written()).length];
+      await sleep(500);
+      assert.ok(glided < left && (await p.page.evaluate(scrolledBack)) === glided, `${left} → ${glided}`);
+      assert.ok((await p.written()).length > written, "the paced text stopped");
+      await p.hurryTo("我们在 Level 1 等你。", 30000, () => tap(p, engine));
+      assert.ok(await p.page.evaluate(cursorRowSeen), "the view stayed back");
+    }
 
     if (engine === "webkit") return;
     // After one visit, the game plays with no network.
