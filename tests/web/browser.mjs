@@ -28,13 +28,16 @@ const TYPES = {
   ".txt": "text/plain; charset=utf-8",
 };
 
-// What a spoiled site lacks: its game's WebAssembly, or its script; or it has
-// WebAssembly that is not, or that comes slowly; or it is a newer build, whose
+// What a spoiled site lacks: its game's WebAssembly, or one of its scripts; or
+// it has WebAssembly or a script that is not, or WebAssembly that comes slowly; or it is a newer build, whose
 // service worker has another version.
 const SPOILS = {
   missing: { file: "/huanglang.wasm", body: null },
   broken: { file: "/huanglang.wasm", body: Buffer.from("not WebAssembly") },
   "no script": { file: "/huanglang.js", body: null },
+  "no terminal": { file: "/xterm.js", body: null },
+  "broken addon": { file: "/addon-unicode11.js", body: Buffer.from("this is not (a script") },
+  "no page script": { file: "/game.js", body: null },
   slow: { file: "/huanglang.wasm", delay: 1500 },
   "new build": { file: "/sw.js", edit: (text) => text.replace(/const VERSION = "/, "$&next-") },
 };
