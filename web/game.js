@@ -39,6 +39,7 @@ const terminal = new Terminal({
     foreground: pageStyle("--text"),
     red: pageStyle("--link"), // the pages' links, bold or not
     brightRed: pageStyle("--link"),
+    overviewRulerBorder: pageStyle("--background"), // the scrollbar's room, drawn as nothing
   },
   overviewRuler: { width: SCROLLBAR },
   // The line being typed is rewrapped with the rest when the width changes, as

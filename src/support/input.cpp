@@ -364,9 +364,10 @@ class LineEditor {
         }
     }
 
-    // Terminals rewrap a line to a new width, and the cursor ends up on the
-    // line's last row: from the first row, the prompt and the line again. A
-    // line that stood on one row and still fits has not moved at all.
+    // Terminals rewrap a line to a new width, the cursor's own too (the
+    // browser page asks its emulator to), and the cursor ends up on the line's
+    // last row: from the first row, the prompt and the line again. A line that
+    // stood on one row and still fits has not moved at all.
     void redrawInPlace(Platform::WindowSize size) {
         const int rowsBefore = end().row;
         drawn_ = size;
