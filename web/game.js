@@ -406,6 +406,12 @@ function speedOf(moves) {
   return last.at > first.at ? (last.y - first.y) / (last.at - first.at) : 0;
 }
 
+// The keys go on to the terminal, with no keyboard unless one is being typed on.
+function tapped() {
+  terminal.focus();
+  if (!typingOn) pressKey(" ");
+}
+
 terminal.element.addEventListener("pointerdown", (event) => {
   const stopped = glide !== null; // a finger that stops a glide is no tap
   if (glide !== null) cancelAnimationFrame(glide);
@@ -428,7 +434,7 @@ terminal.element.addEventListener("pointerup", () => {
   if (swipe === null) return;
   if (swipe.swiped && swipe.moves.length > 1)
     glideFrom(swipe, clamp(speedOf(swipe.moves), -GLIDE_FASTEST, GLIDE_FASTEST));
-  else if (!swipe.swiped && !typingOn) pressKey(" ");
+  else if (!swipe.swiped) tapped();
 });
 terminal.element.addEventListener("pointercancel", () => {
   touched = null;
