@@ -7,7 +7,7 @@ import assert from "node:assert/strict";
 import { after, describe, test } from "node:test";
 
 import { ENGINES, launch, menuShown, PHONE, Play, serve, sleep } from "./browser.mjs";
-import { ANY_KEY, CLEAR, FORK, Walk } from "./walk.mjs";
+import { ANY_KEY, CLEAR, FORK, MANILA_PAGE_END, Walk } from "./walk.mjs";
 
 const PROMPT = "请输入要查询的文档（不输入则退出终端）：";
 const INDEX_ROWS = [
@@ -370,7 +370,7 @@ play(
       await sleep(500);
       assert.ok(glided < left && (await p.page.evaluate(scrolledBack)) === glided, `${left} → ${glided}`);
       assert.ok((await p.written()).length > written, "the paced text stopped");
-      await p.hurryTo("我们在 Level 1 等你。", 30000, () => tap(p, engine));
+      await p.hurryTo(MANILA_PAGE_END, 30000, () => tap(p, engine));
       assert.ok(await p.page.evaluate(cursorRowSeen), "the view stayed back");
     }
 
