@@ -29,8 +29,8 @@ const TYPES = {
 };
 
 // What a spoiled site lacks: its game's WebAssembly, or one of its scripts; or
-// it has WebAssembly or a script that is not, or WebAssembly that comes slowly; or it is a newer build, whose
-// service worker has another version.
+// it has WebAssembly or a script that is not, or WebAssembly that comes
+// slowly; or it is a newer build, whose service worker has another version.
 const SPOILS = {
   missing: { file: "/huanglang.wasm", body: null },
   broken: { file: "/huanglang.wasm", body: Buffer.from("not WebAssembly") },

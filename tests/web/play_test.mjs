@@ -250,15 +250,8 @@ function cursorRowSeen() {
   return box !== undefined && box.top >= room.top && box.bottom <= Math.min(room.bottom, window.innerHeight);
 }
 
-// How many times the buffer holds the prompt's first words.
-function prompts(prompt) {
-  const buffer = terminal.buffer.active;
-  let count = 0;
-  for (let y = 0; y < buffer.length; ++y) count += buffer.getLine(y).translateToString(true).split(prompt).length - 1;
-  return count;
-}
-
-const scrolledBack = () => terminal.buffer.active.viewportY;
+// How many times the lines hold the prompt: one a line typed at it.
+const prompts = async (p) => (await p.lines()).join("\n").split(PROMPT).length - 1;
 
 // The nutrition table's rows, each on a row of its own, none wrapped.
 function tableRows() {
@@ -295,13 +288,12 @@ async function turn(p, engine, { width, height }) {
 }
 
 const tap = (p, engine) => (engine === "webkit" ? p.type(" ") : p.page.tap(100, 200));
-const NARROW = { width: 360, height: 640 };
 
 play(
   "a phone: readable, every laid-out line whole, the keys, a tap, the keyboard key, a turn, offline",
   EVERY_ENGINE,
   async (p, engine) => {
-    await turn(p, engine, NARROW);
+    await turn(p, engine, { width: 360, height: 640 });
     const narrow = await p.page.evaluate(layout);
     // WebKitGTK rounds a Latin letter to 8 px at 15: 46 columns need 368 there.
     const readable = narrow.font >= 15 || engine === "webkit";
@@ -342,11 +334,11 @@ play(
     await tap(p, engine);
     await p.expect(PROMPT);
     await p.type("manila-room-document");
-    const before = await p.page.evaluate(prompts, PROMPT);
+    const before = await prompts(p);
     await turn(p, engine, { width: PHONE.height, height: PHONE.width });
     const landscape = await p.page.evaluate(layout);
     assert.ok(landscape.font >= 15 && landscape.inside, JSON.stringify(landscape));
-    assert.equal(await p.page.evaluate(prompts, PROMPT), before, "a stale prompt above the line");
+    assert.equal(await prompts(p), before, "a stale prompt above the line");
     // The keyboard opened in landscape: little room, and the typed line in it.
     await turn(p, engine, { width: PHONE.height, height: PHONE.width - 200 });
     assert.ok(await p.page.evaluate(cursorRowSeen), JSON.stringify(await p.page.evaluate(layout)));
@@ -355,7 +347,7 @@ play(
     const typed = async () => (await p.page.evaluate(typedLine, PROMPT)) === `${PROMPT}manila-room-document`;
     for (let tries = 0; tries < 100 && !(await typed()); ++tries) await sleep(30);
     assert.equal(await p.page.evaluate(typedLine, PROMPT), `${PROMPT}manila-room-document`);
-    assert.equal(await p.page.evaluate(prompts, PROMPT), before);
+    assert.equal(await prompts(p), before);
     assert.ok((await p.page.evaluate(tableRows)).every((row) => row !== null));
     await expectIntact(p);
 
@@ -366,9 +358,9 @@ play(
       await p.waitFor(() => window.written.endsWith("\n"));
       const left = await p.page.swipe(100, 200, 400);
       await sleep(1500);
-      const [glided, written] = [await p.page.evaluate(scrolledBack), (await p.written()).length];
+      const [glided, written] = [await p.viewportTop(), (await p.written()).length];
       await sleep(500);
-      assert.ok(glided < left && (await p.page.evaluate(scrolledBack)) === glided, `${left} → ${glided}`);
+      assert.ok(glided < left && (await p.viewportTop()) === glided, `${left} → ${glided}`);
       assert.ok((await p.written()).length > written, "the paced text stopped");
       await p.hurryTo(MANILA_PAGE_END, 30000, () => tap(p, engine));
       assert.ok(await p.page.evaluate(cursorRowSeen), "the view stayed back");

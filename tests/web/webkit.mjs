@@ -7,14 +7,8 @@ import { spawn } from "node:child_process";
 import { createServer } from "node:net";
 
 const MINIBROWSER = "/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser";
-const KEYS = {
-  Enter: "\uE007",
-  Backspace: "\uE003",
-  ArrowUp: "\uE013",
-  Control: "\uE009",
-  Tab: "\uE004",
-  Escape: "\uE00C",
-};
+const KEYS = { Enter: "\uE007", Backspace: "\uE003", ArrowUp: "\uE013", Control: "\uE009", Tab: "\uE004" };
+KEYS.Escape = "\uE00C";
 
 export function freePort() {
   return new Promise((resolve, reject) => {
