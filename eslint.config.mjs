@@ -27,8 +27,13 @@ export default [
         createGame: "readonly",
         cannotLoad: "readonly", // index.html's own
         pageReady: "readonly",
+        newReader: "readonly",
       },
     },
+  },
+  {
+    files: ["web/reader.js"],
+    languageOptions: { sourceType: "script", globals: { ...globals.browser, Terminal: "readonly" } },
   },
   {
     files: ["web/sw.js"],

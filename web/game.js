@@ -58,6 +58,7 @@ terminal.onTitleChange((title) => {
 document.querySelector('meta[name="theme-color"]').content = pageStyle("--background");
 // For whoever wants to read the screen as the player sees it.
 window.terminal = terminal;
+const reader = newReader(terminal);
 
 // A page key is typed exactly: no capitals, corrections or completions.
 for (const [name, value] of [
@@ -196,6 +197,7 @@ function newConsole(onEnd) {
     // when the milliseconds run out first; with -1 only a key or a change.
     waitForKey(milliseconds) {
       if (keys.length > 0) return Promise.resolve(1);
+      if (milliseconds < 0) reader.waiting();
       return new Promise((resolve) => {
         const timer = milliseconds >= 0 ? setTimeout(() => end(0), milliseconds) : null;
         function end(result) {
@@ -446,8 +448,7 @@ terminal.element.addEventListener("touchend", (event) => event.preventDefault(),
 // ---- Reading the screen aloud --------------------------------------------------
 
 document.getElementById("reader").addEventListener("change", (event) => {
-  terminal.options.screenReaderMode = event.target.checked;
-  terminal.refresh(0, terminal.rows - 1); // what is on screen now is read out too
+  reader.switch(event.target.checked);
   terminal.focus(); // and the keys go on to the game
 });
 
