@@ -8,7 +8,8 @@
 
 /* exported newReader */
 
-const LINES_KEPT = 500; // in the region, for reading back in a screen reader's own way
+const SAYINGS_KEPT = 200; // in the region, for reading back in a screen reader's own way
+const TOGETHER = 100; // ms: lines finished within this are said as one
 const SAID_ON = "读屏模式已开启。";
 const SAID_OFF = "读屏模式已关闭。";
 
@@ -20,7 +21,6 @@ function newSpokenRegion() {
   const region = document.createElement("div");
   region.setAttribute("role", "log");
   region.setAttribute("aria-live", "polite");
-  region.setAttribute("aria-label", "故事");
   region.id = "spoken";
   Object.assign(region.style, {
     position: "absolute",
@@ -28,7 +28,7 @@ function newSpokenRegion() {
     height: "1px",
     overflow: "hidden",
     clipPath: "inset(50%)",
-    whiteSpace: "nowrap",
+    whiteSpace: "pre-line", // a line to a line
   });
   document.body.append(region);
   return region;
@@ -57,12 +57,19 @@ function newReader(terminal) {
   let said = ""; // what of the cursor's line has been said
   let typed = ""; // keys typed since the game last waited: the screen reader echoes them itself
 
+  // Lines finished together (a hurried text, a choice and its prompt) go into
+  // the region as one text: a screen reader may say separate ones out of order.
+  let together = null;
   function say(text) {
     if (text === "") return;
-    const line = document.createElement("p");
-    line.textContent = text;
-    region.append(line);
-    while (region.childElementCount > LINES_KEPT) region.firstElementChild.remove();
+    if (together !== null) return void (together.textContent += `\n${text}`);
+    together = document.createElement("p");
+    together.textContent = text;
+    setTimeout(() => {
+      region.append(together);
+      together = null;
+      while (region.childElementCount > SAYINGS_KEPT) region.firstElementChild.remove();
+    }, TOGETHER);
   }
 
   const cursorLine = () => terminal.buffer.active.baseY + terminal.buffer.active.cursorY;
@@ -106,6 +113,7 @@ function newReader(terminal) {
 
   // Whatever the screen shows now, when the reader comes on in the middle of a game.
   function sayScreen() {
+    say(SAID_ON);
     const buffer = terminal.buffer.active;
     for (let y = buffer.baseY; y < cursorLine(); ++y)
       if (!buffer.getLine(y + 1)?.isWrapped) say(lineEndingAt(terminal, y));
@@ -125,8 +133,8 @@ function newReader(terminal) {
       terminal.refresh(0, terminal.rows - 1); // the rows as they stand now
       terminal.element.querySelector(".live-region")?.remove();
       terminal.element.querySelector(".xterm-accessibility-tree")?.setAttribute("aria-label", "游戏画面");
-      say(on ? SAID_ON : SAID_OFF);
       if (on) terminal.write("", sayScreen);
+      else say(SAID_OFF);
     },
   };
 }
