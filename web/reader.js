@@ -10,6 +10,7 @@
 
 const SAYINGS_KEPT = 200; // in the region, for reading back in a screen reader's own way
 const TOGETHER = 100; // ms: lines finished within this are said as one
+const GAP = 400; // ms between two texts said
 const SAID_ON = "读屏模式已开启。";
 const SAID_OFF = "读屏模式已关闭。";
 
@@ -57,19 +58,25 @@ function newReader(terminal) {
   let said = ""; // what of the cursor's line has been said
   let typed = ""; // keys typed since the game last waited: the screen reader echoes them itself
 
-  // Lines finished together (a hurried text, a choice and its prompt) go into
-  // the region as one text: a screen reader may say separate ones out of order.
+  // Lines finished close together (a hurried text, a choice and its prompt)
+  // go into the region as one text, and one text at most each GAP: a screen
+  // reader may say texts that come closer than that out of order.
   let together = null;
+  let lastSaid = -GAP;
   function say(text) {
     if (text === "") return;
     if (together !== null) return void (together.textContent += `\n${text}`);
     together = document.createElement("p");
     together.textContent = text;
-    setTimeout(() => {
-      region.append(together);
-      together = null;
-      while (region.childElementCount > SAYINGS_KEPT) region.firstElementChild.remove();
-    }, TOGETHER);
+    const now = performance.now();
+    setTimeout(sayTogether, Math.max(TOGETHER, lastSaid + GAP - now));
+  }
+
+  function sayTogether() {
+    region.append(together);
+    together = null;
+    lastSaid = performance.now();
+    while (region.childElementCount > SAYINGS_KEPT) region.firstElementChild.remove();
   }
 
   const cursorLine = () => terminal.buffer.active.baseY + terminal.buffer.active.cursorY;
