@@ -56,7 +56,7 @@ function newReader(terminal) {
   const region = newSpokenRegion();
   let on = false;
   let said = ""; // what of the cursor's line has been said
-  let typed = ""; // keys typed since the game last waited: the screen reader echoes them itself
+  let typed = ""; // keys typed and not yet seen echoed: the screen reader says them itself
 
   // Lines finished close together (a hurried text, a choice and its prompt)
   // go into the region as one text, and one text at most each GAP: a screen
@@ -115,7 +115,7 @@ function newReader(terminal) {
     return false;
   });
   terminal.onData((keys) => {
-    typed += keys;
+    if (on) typed += keys;
   });
 
   // Whatever the screen shows now, when the reader comes on in the middle of a game.

@@ -195,16 +195,11 @@ play(
 async function heard(p, engine, last) {
   const said = (wanted) => document.querySelector("#spoken > :last-child")?.textContent.endsWith(wanted);
   if (last !== undefined) assert.ok(await p.waitFor(said, last), `never said: ${last}`);
-  if (engine !== "chromium")
-    return p.page.evaluate(() =>
-      [...document.querySelectorAll("#spoken p")].flatMap((said) => said.textContent.split("\n")),
-    );
-  const region = await p.page.raw.accessibility.snapshot({
-    root: await p.page.raw.$("#spoken"),
-    interestingOnly: false,
-  });
+  const texts = () => [...document.querySelectorAll("#spoken p")].map((text) => text.textContent);
+  const root = await p.page.raw.$("#spoken");
+  if (engine !== "chromium") return (await p.page.evaluate(texts)).flatMap((text) => text.split("\n"));
   const lines = (node) => (node.role === "StaticText" ? node.name.split("\n") : (node.children ?? []).flatMap(lines));
-  return lines(region);
+  return lines(await p.page.raw.accessibility.snapshot({ root, interestingOnly: false }));
 }
 
 play(
