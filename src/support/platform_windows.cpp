@@ -125,19 +125,26 @@ const char* sequenceOf(WORD virtualKey) {
     }
 }
 
-// The UTF-16 units one event gives: empty for an event that is no key. The
-// same rule decides what the wait counts as a key and what the read takes.
+// The Escape key as a terminal sends it when keys must not be mistaken for
+// one another: at a console every key is its own event, and Escape then a
+// letter is two keys, never Alt and the letter, however soon they follow.
+constexpr char ESCAPE_KEY[] = "\033[27u";
+
+// The UTF-16 units one event gives: empty for an event that is no key.
 std::wstring unitsOf(const INPUT_RECORD& record) {
     if (record.EventType != KEY_EVENT) return {};
     const KEY_EVENT_RECORD& key = record.Event.KeyEvent;
     const wchar_t unit = key.uChar.UnicodeChar;
     const bool altDigits = key.bKeyDown == 0 && key.wVirtualKeyCode == VK_MENU && unit != 0;
     if (key.bKeyDown == 0 && !altDigits) return {};
+    const char* sequence = unit == 0x1B ? ESCAPE_KEY
+                           : unit == 0  ? sequenceOf(key.wVirtualKeyCode)
+                                        : nullptr;
     std::wstring once;
-    if (unit != 0) {
-        once.assign(1, unit);
-    } else if (const char* sequence = sequenceOf(key.wVirtualKeyCode)) {
+    if (sequence != nullptr) {
         once.assign(sequence, sequence + std::strlen(sequence));
+    } else if (unit != 0) {
+        once.assign(1, unit);
     }
     std::wstring units;
     const int repeats = key.wRepeatCount > 1 ? key.wRepeatCount : 1;
@@ -146,7 +153,7 @@ std::wstring unitsOf(const INPUT_RECORD& record) {
 }
 
 // Appends a character's UTF-8 bytes; a surrogate pair split across two
-// events is joined first.
+// events is joined first, and a surrogate without its other half is dropped.
 void appendUnit(wchar_t unit) {
     if (unit >= 0xD800 && unit <= 0xDBFF) {
         highSurrogate = unit;
@@ -167,28 +174,36 @@ void appendUnit(wchar_t unit) {
     if (size > 0) keys.append(bytes, static_cast<std::size_t>(size));
 }
 
-// Whether a key is waiting. Events that are no key are taken out of the way,
-// so a wait on the console's handle, which they signal too, does not spin.
-bool consoleKeyWaiting() {
-    if (!keys.empty()) return true;
-    INPUT_RECORD records[64];
+// Takes the events waiting, as many as one call gives, into keys: a paste is
+// read in a few calls rather than one per event. With none waiting, waits for
+// one. False when the console fails.
+bool takeConsoleEvents() {
+    INPUT_RECORD records[512];
     DWORD count = 0;
-    if (PeekConsoleInputW(inputHandle(), records, 64, &count) == 0)
-        return true;  // the read will fail
+    if (ReadConsoleInputW(inputHandle(), records, 512, &count) == 0 || count == 0) return false;
     for (DWORD i = 0; i < count; ++i)
-        if (!unitsOf(records[i]).empty()) return true;
-    if (count > 0) ReadConsoleInputW(inputHandle(), records, count, &count);
-    return false;
+        for (const wchar_t unit : unitsOf(records[i])) appendUnit(unit);
+    return true;
+}
+
+// Whether a key is waiting. Every event waiting is taken in, so that a wait on
+// the console's handle, which any event signals, does not spin, and so that
+// what gives no character yet (half a surrogate pair) is no key.
+bool consoleKeyWaiting() {
+    DWORD events = 0;
+    while (keys.empty()) {
+        if (GetNumberOfConsoleInputEvents(inputHandle(), &events) == 0)
+            return true;  // the read will fail
+        if (events == 0) return false;
+        if (!takeConsoleEvents()) return true;
+    }
+    return true;
 }
 
 // Reads events until one gives a key; false when the console fails.
 bool readConsoleKeys() {
-    while (keys.empty()) {
-        INPUT_RECORD record;
-        DWORD count = 0;
-        if (ReadConsoleInputW(inputHandle(), &record, 1, &count) == 0 || count == 0) return false;
-        for (const wchar_t unit : unitsOf(record)) appendUnit(unit);
-    }
+    while (keys.empty())
+        if (!takeConsoleEvents()) return false;
     return true;
 }
 
@@ -206,12 +221,21 @@ struct PipeReader {
 
 PipeReader* pipeReader = nullptr;  // started at the first look at a pipe
 
+// A read of nothing from a live pipe is a writer's write of nothing, not the
+// end, which is a broken pipe. A pipe that cannot be peeked (Wine's from a Unix
+// shell) is no Windows pipe, and there a read of nothing is the end of file.
+bool pipeLive() { return PeekNamedPipe(inputHandle(), nullptr, 0, nullptr, nullptr, nullptr) != 0; }
+
 unsigned __stdcall readPipe(void* /*unused*/) {
     for (;;) {
         char chunk[4096];
         DWORD count = 0;
-        const bool read =
-            ReadFile(inputHandle(), chunk, sizeof chunk, &count, nullptr) != 0 && count > 0;
+        // A message longer than the chunk comes in parts, each but the last
+        // reported as more data.
+        const bool succeeded = ReadFile(inputHandle(), chunk, sizeof chunk, &count, nullptr) != 0 ||
+                               GetLastError() == ERROR_MORE_DATA;
+        if (succeeded && count == 0 && pipeLive()) continue;
+        const bool read = succeeded && count > 0;
         EnterCriticalSection(&pipeReader->lock);
         if (read) {
             pipeReader->bytes.append(chunk, count);
@@ -353,8 +377,13 @@ void prepareConsole() {
     // The API does what "chcp 65001" does, without a shell or its message.
     SetConsoleOutputCP(CP_UTF8);
     SetConsoleCP(CP_UTF8);
-    // Ctrl-C reaches the handler below rather than the input buffer.
-    if (haveInputMode) SetConsoleMode(inputHandle(), savedInputMode | ENABLE_PROCESSED_INPUT);
+    // Keys are read as events, so the console's own line editing and echo are
+    // not wanted: with line input on, a console host takes Ctrl+S and Pause as
+    // "hold output". Ctrl-C still reaches the handler below, not the keys.
+    if (haveInputMode)
+        SetConsoleMode(inputHandle(),
+                       (savedInputMode | ENABLE_PROCESSED_INPUT) &
+                           ~static_cast<DWORD>(ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT));
     SetConsoleCtrlHandler(onConsoleEvent, TRUE);
     std::atexit(restoreAtExit);
 }
