@@ -380,10 +380,9 @@ void prepareConsole() {
     // Keys are read as events, so the console's own line editing and echo are
     // not wanted: with line input on, a console host takes Ctrl+S and Pause as
     // "hold output". Ctrl-C still reaches the handler below, not the keys.
+    constexpr DWORD lineAndEcho = ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT;
     if (haveInputMode)
-        SetConsoleMode(inputHandle(),
-                       (savedInputMode | ENABLE_PROCESSED_INPUT) &
-                           ~static_cast<DWORD>(ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT));
+        SetConsoleMode(inputHandle(), (savedInputMode | ENABLE_PROCESSED_INPUT) & ~lineAndEcho);
     SetConsoleCtrlHandler(onConsoleEvent, TRUE);
     std::atexit(restoreAtExit);
 }
