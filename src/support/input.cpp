@@ -253,6 +253,9 @@ class LineEditor {
             flush();
             return std::nullopt;
         }
+        // Keys read together were typed before any change since: one look at
+        // the size does for them all, as a console answers slowly.
+        if (keyNext && input.next > 0) return std::nullopt;
         const Platform::WindowSize size = Platform::windowSize();
         const auto now = Platform::now();
         if (size != seen_) {
