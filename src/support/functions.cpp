@@ -32,63 +32,81 @@ void editWinLength(int x) {
 
 namespace {
 
-// What the terminal has been told of the text's looks: the attribute sequences
-// in effect, and the first bytes of an escape sequence or a character whose
-// last bytes are still to come. A suspend resets the attributes for the
-// shell's lines; when the game is back, both are written again before its
-// next byte, so a title stopped half way goes on bold.
+// What the terminal has been told: the attribute sequences in effect, and
+// where the cursor stands on its row. The bytes of an escape sequence or a
+// character whose last bytes are still to come are held until then, so the
+// console only ever gets whole ones. A suspend resets the attributes for the
+// shell's lines; when the game is back they are written again before its next
+// byte, so a title stopped half way goes on bold.
 struct Pen {
     std::string attributes;  // SGR sequences since the last reset
     std::string unfinished;  // an escape sequence or a character begun
     unsigned resumes = 0;    // the console's resumes when last written to
+    Text::Row row;           // the cursor's column, and the width it wraps at
 };
 
 Pen pen;
 
+// More is no sequence or character the game writes: out as it is.
+constexpr std::size_t LONGEST_UNIT = 256;
+
 // A finished escape sequence: attributes are kept, a reset clears them.
-void noteSequence(const std::string& sequence) {
+void noteSequence(std::string_view sequence) {
     if (sequence.size() < 3 || sequence[1] != '[' || sequence.back() != 'm') return;
-    const std::string_view parameters = std::string_view(sequence).substr(2, sequence.size() - 3);
+    const std::string_view parameters = sequence.substr(2, sequence.size() - 3);
     if (parameters.empty() || parameters == "0" || parameters.starts_with("0;"))
         pen.attributes.clear();
     if (!parameters.empty() && parameters != "0") pen.attributes += sequence;
 }
 
-void follow(std::string_view text) {
-    std::string& begun = pen.unfinished;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        // A broken character ends where the next one begins.
-        if (!begun.empty() && begun[0] != '\033' && !Text::isContinuation(byte)) begun.clear();
-        if (begun.empty()) {
-            if (byte == 0x1B || Text::sequenceLength(byte) > 1) begun += c;
-            continue;
-        }
-        begun += c;
-        if (begun[0] == '\033') {
-            // ESC [ parameters and a final byte; ESC and one byte otherwise.
-            if (begun.size() == 2 ? c == '[' : !Text::isFinal(byte)) continue;
-            noteSequence(begun);
-            begun.clear();
-        } else if (begun.size() == Text::sequenceLength(static_cast<unsigned char>(begun[0]))) {
-            begun.clear();
+// What the console is told for text[from, to): whole characters and escape
+// sequences, set in rows unless `set` is false. The rest of text after `to`
+// is looked ahead at, to see whether the piece that follows fits the row.
+std::string setOut(std::string_view text, std::size_t from, std::size_t to, bool set) {
+    std::string out;
+    for (std::size_t i = from; i < to; ++i) {
+        pen.unfinished += text[i];
+        while (!pen.unfinished.empty()) {
+            std::size_t length = Text::unitLength(pen.unfinished, 0);
+            if (length == 0 && pen.unfinished.size() < LONGEST_UNIT) break;
+            if (length == 0) length = pen.unfinished.size();
+            const std::string unit = pen.unfinished.substr(0, length);
+            pen.unfinished.erase(0, length);
+            const std::string_view after = pen.unfinished.empty() ? text.substr(i + 1) : "";
+            out += pen.row.set(unit, after, pen.attributes, set);
+            if (unit[0] == '\033') noteSequence(unit);
         }
     }
+    return out;
+}
+
+// Writes text[from, to) as setOut makes it. A resize or a resume loses the
+// cursor: the terminal may have moved it meanwhile.
+void write(std::string_view text, std::size_t from, std::size_t to, bool set) {
+    if (from >= to) return;
+    std::string out;
+    if (Platform::resumes() != pen.resumes) {
+        pen.resumes = Platform::resumes();
+        pen.row.column.reset();
+        out = pen.attributes;
+    }
+    const int width = Platform::windowSize().columns;
+    if (width != pen.row.width) {
+        pen.row.width = width;
+        pen.row.column.reset();
+    }
+    out += setOut(text, from, to, set);
+    // Nobody is left to read the story: end as quietly as on closed input.
+    if (!out.empty() && !Platform::writeOutput(out.data(), out.size())) Platform::quit(0);
 }
 
 }  // namespace
 
-void print(std::string_view text) {
-    if (text.empty()) return;
-    if (Platform::resumes() != pen.resumes) {
-        pen.resumes = Platform::resumes();
-        const std::string again = pen.attributes + pen.unfinished;
-        if (!again.empty() && !Platform::writeOutput(again.data(), again.size())) Platform::quit(0);
-    }
-    follow(text);
-    // Nobody is left to read the story: end as quietly as on closed input.
-    if (!Platform::writeOutput(text.data(), text.size())) Platform::quit(0);
-}
+void print(std::string_view text) { write(text, 0, text.size(), true); }
+
+void printAsTyped(std::string_view text) { write(text, 0, text.size(), false); }
+
+std::optional<int> outputColumn() { return pen.row.column; }
 
 namespace {
 
@@ -96,9 +114,9 @@ namespace {
 // write, and as many waiting keys are dropped as a byte-at-a-time loop would
 // have taken, one per byte. A 10 KiB page appears at once instead of after ten
 // thousand one-byte writes.
-void finishHurried(std::string_view rest) {
-    print(rest);
-    for (std::size_t left = rest.size(); left > 0 && keyPressed(); --left) readKey();
+void finishHurried(std::string_view text, std::size_t from) {
+    write(text, from, text.size(), true);
+    for (std::size_t left = text.size() - from; left > 0 && keyPressed(); --left) readKey();
 }
 
 // After each byte: takes one waiting key, and tells whether it hurries the
@@ -118,8 +136,10 @@ void slowOutput(const std::string& s, unsigned sleepTime, bool canSkip) {
     const auto period = std::chrono::milliseconds(sleepTime);
     auto deadline = Platform::now();
     for (std::size_t i = 0; i < s.size(); ++i) {
-        print(std::string_view(s).substr(i, 1));
-        if (canSkip && hurriedAfterByte()) return finishHurried(std::string_view(s).substr(i + 1));
+        // One byte a step; a character or sequence appears at its last byte's,
+        // with the padding that ends a row early before it.
+        write(s, i, i + 1, true);
+        if (canSkip && hurriedAfterByte()) return finishHurried(s, i + 1);
         if (sleepTime == 0) continue;
         // Pause to a schedule rather than for a span, so per-byte overhead and a
         // late byte now and then never add up. After a stall (a terminal that

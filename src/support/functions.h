@@ -6,6 +6,7 @@
 // standard input, so keys and lines typed ahead are never lost or reordered.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -83,9 +84,20 @@ void editWinLength(int x);             // 80 or 132 columns; other widths write 
 // ---- Output -------------------------------------------------------------------
 
 // Writes the bytes at once. A closed output ends the game quietly (exit code 0).
+// At a terminal whose width is known, text is set as a Chinese page is: where
+// a character would cross the margin, the row ends early (spaces to the
+// margin) at the last place a line may break, so no row begins with a closing
+// or pausing mark or ends with an opening one, and no Latin word is cut. A
+// console gets only whole characters and whole escape sequences.
 void print(std::string_view text);
 
-// Writes s one byte at a time, pausing sleepTime ms after each byte. After each
+// The column the cursor stands in, from what the game has written: 0 after a
+// line feed. Nothing where the kit cannot follow it (after a resize, a resume
+// or a cursor movement it does not know) until the next line feed.
+std::optional<int> outputColumn();
+
+// Writes s one byte at a time, pausing sleepTime ms after each byte, set as
+// print sets text; the padding goes out with the character after it. After each
 // byte one waiting key is taken: space or Enter hurries the rest of the text,
 // any other key is dropped. Keys that come in during the last pause stay waiting.
 // Input that has ended hurries the text too: no key can come any more.

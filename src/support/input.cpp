@@ -221,6 +221,7 @@ class LineEditor {
           drawn_(Platform::windowSize()),
           seen_(drawn_) {
         layOut();
+        draw(shownPrompt_);
     }
 
     std::string line;  // what has been typed
@@ -248,7 +249,7 @@ class LineEditor {
             drawn_ = seen_ = Platform::windowSize();
             layOut();
             draw("\n");
-            draw(prompt_);
+            draw(shownPrompt_);
             draw(line);
             flush();
             return std::nullopt;
@@ -269,14 +270,16 @@ class LineEditor {
         return std::nullopt;
     }
 
-    // Writes what the edits drew, in one write however many keys made it.
+    // Writes what the edits drew, in one write however many keys made it:
+    // the prompt as already set, the typed text as the player typed it.
     void flush() {
-        print(out_);
+        printAsTyped(out_);
         out_.clear();
     }
 
   private:
     std::string_view prompt_;
+    std::string shownPrompt_;     // the prompt as set in rows of the width drawn_
     unsigned resumes_;            // the console's resumes when the line was last drawn
     Platform::WindowSize drawn_;  // the size the line is laid out for
     Platform::WindowSize seen_;   // the newest size seen, maybe still settling
@@ -307,10 +310,13 @@ class LineEditor {
         width_ = drawn_.columns >= 2 ? drawn_.columns : INT_MAX;
         height_ = drawn_.rows >= 2 ? drawn_.rows : INT_MAX;
         origin_ = {};
-        for (std::size_t i = 0; i < prompt_.size();) {
-            const Text::Character character = Text::characterAt(prompt_, i);
-            origin_ = advance(origin_, Text::columnsOf(character.code));
-            i += character.size;
+        shownPrompt_ = Text::setFromRowStart(prompt_, drawn_.columns);
+        for (std::size_t i = 0; i < shownPrompt_.size();) {
+            const std::size_t length = std::max<std::size_t>(Text::unitLength(shownPrompt_, i), 1);
+            const Text::Character character = Text::characterAt(shownPrompt_, i);
+            if (shownPrompt_[i] != '\033' && !Text::isControl(character.code))
+                origin_ = advance(origin_, Text::columnsOf(character.code));
+            i += length;
         }
         Spot at = origin_;
         std::size_t fits = glyphs_.size();
@@ -379,7 +385,7 @@ class LineEditor {
         draw("\r");
         if (rowsNow > 0) draw("\033[" + std::to_string(rowsNow) + "A");
         draw("\033[J");
-        draw(prompt_);
+        draw(shownPrompt_);
         draw(line);
     }
 };
@@ -443,9 +449,12 @@ void pauseUnlessHurried(Clock::time_point deadline) {
 // ---- Lines --------------------------------------------------------------------
 
 std::string readLine(std::string_view prompt) {
-    print(prompt);
-    if (!Platform::inputIsTerminal()) return pipedLine();
-    LineEditor editor(prompt);
+    if (!Platform::inputIsTerminal()) {
+        print(prompt);
+        return pipedLine();
+    }
+    LineEditor editor(prompt);  // draws the prompt, set for the window's width
+    editor.flush();
     const Refresh refresh = [&editor](bool keyNext) { return editor.refresh(keyNext); };
     while (const auto key = nextKey(refresh)) {
         if (*key == "\r" || *key == "\n") {

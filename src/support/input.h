@@ -3,10 +3,14 @@
 
 #include <functional>
 #include <optional>
+#include <string_view>
 
 #include "support/platform.h"
 
 namespace Game {
+
+// Writes text as print does, but not set in rows: the player's own typing.
+void printAsTyped(std::string_view text);
 
 // Space and Enter (CR or LF) hurry paced text.
 inline bool hurries(int key) { return key == ' ' || key == '\r' || key == '\n'; }

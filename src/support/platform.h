@@ -61,7 +61,8 @@ std::size_t readInput(char* buffer, std::size_t size);
 
 // ---- Output -------------------------------------------------------------------
 
-// Writes all bytes unbuffered. False when standard output is closed or broken.
+// Writes all bytes unbuffered: whole characters and whole escape sequences,
+// never a part of one. False when standard output is closed or broken.
 bool writeOutput(const char* data, std::size_t size);
 
 // ---- Time and exit ------------------------------------------------------------

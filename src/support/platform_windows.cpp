@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <string_view>
 
 #include "support/platform.h"
 
@@ -34,7 +33,6 @@ HANDLE timer = nullptr;       // for pauses; created on first use
 bool inputEnded = false;      // standard input has ended; it stays so
 std::string keys;             // bytes of keys already read from the console, not yet handed out
 wchar_t highSurrogate = 0;    // the first half of a character whose second half is still to come
-std::string heldBack;         // output that ends inside a character or an escape sequence
 
 HANDLE inputHandle() { return GetStdHandle(STD_INPUT_HANDLE); }
 HANDLE outputHandle() { return GetStdHandle(STD_OUTPUT_HANDLE); }
@@ -83,11 +81,7 @@ BOOL WINAPI onConsoleEvent(DWORD /*event*/) {
     return FALSE;
 }
 
-void restoreAtExit() {
-    writeAll(heldBack.data(), heldBack.size());
-    heldBack.clear();
-    restoreConsole();
-}
+void restoreAtExit() { restoreConsole(); }
 
 // ---- Keys from the console ----------------------------------------------------
 // The console's input buffer holds events: keys pressed and released, the
@@ -289,57 +283,6 @@ bool inputWaiting() {
     return true;
 }
 
-// ---- Output held whole --------------------------------------------------------
-// Consoles that decode each write on its own (Wine's, and Windows' before 10
-// version 1903) show a character split across writes as U+FFFD per byte, and
-// a split escape sequence as text. The paced writer writes a byte at a time,
-// so the bytes of an unfinished character or sequence wait here for its last.
-
-constexpr std::size_t LONGEST_HELD = 256;  // more is no sequence the game writes
-
-// The bytes of the escape sequence at `at`, or 0 when text ends inside it.
-std::size_t escapeLength(std::string_view text, std::size_t at) {
-    if (at + 1 >= text.size()) return 0;
-    const char kind = text[at + 1];
-    if (kind != '[' && kind != ']') return 2;
-    for (std::size_t i = at + 2; i < text.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        if (kind == '[' && byte >= 0x40 && byte <= 0x7E) return i - at + 1;
-        if (kind == '[' && (byte < 0x20 || byte > 0x3F)) return i - at;  // broken: as it is
-        if (kind == ']' && byte == 0x07) return i - at + 1;
-        if (kind == ']' && byte == 0x1B) {
-            if (i + 1 == text.size()) return 0;
-            return i - at + (text[i + 1] == '\\' ? 2 : 0);
-        }
-    }
-    return 0;
-}
-
-// The bytes of the character or escape sequence at `at`, or 0 when text ends inside it.
-std::size_t unitLength(std::string_view text, std::size_t at) {
-    const auto lead = static_cast<unsigned char>(text[at]);
-    if (lead == 0x1B) return escapeLength(text, at);
-    const std::size_t length = lead < 0xC2   ? 1
-                               : lead < 0xE0 ? 2
-                               : lead < 0xF0 ? 3
-                               : lead < 0xF5 ? 4
-                                             : 1;
-    for (std::size_t i = 1; i < length; ++i) {
-        if (at + i == text.size()) return 0;
-        if ((static_cast<unsigned char>(text[at + i]) & 0xC0) != 0x80)
-            return i;  // broken: as it is
-    }
-    return length;
-}
-
-// How much of text, which starts at a character's start, ends at one's end.
-std::size_t wholePart(std::string_view text) {
-    std::size_t whole = 0;
-    for (std::size_t length = 0; whole < text.size(); whole += length)
-        if ((length = unitLength(text, whole)) == 0) break;
-    return whole;
-}
-
 // ---- Waiting ------------------------------------------------------------------
 
 // Arms the pause timer for the deadline; false when there is no timer to arm.
@@ -450,14 +393,10 @@ std::size_t readInput(char* buffer, std::size_t size) {
 
 // ---- Output -------------------------------------------------------------------
 
-bool writeOutput(const char* data, std::size_t size) {
-    heldBack.append(data, size);
-    std::size_t whole = wholePart(heldBack);
-    if (heldBack.size() - whole > LONGEST_HELD) whole = heldBack.size();
-    const bool written = writeAll(heldBack.data(), whole);
-    heldBack.erase(0, whole);
-    return written;
-}
+// The kit hands over whole characters and escape sequences only: consoles that
+// decode each write on its own (Wine's, Windows' before 10 version 1903) show
+// them intact.
+bool writeOutput(const char* data, std::size_t size) { return writeAll(data, size); }
 
 // ---- Time and exit ------------------------------------------------------------
 
