@@ -23,7 +23,7 @@ export default [
       globals: {
         ...globals.browser,
         Terminal: "readonly",
-        Unicode11Addon: "readonly",
+        gameWidths: "readonly",
         createGame: "readonly",
         cannotLoad: "readonly", // index.html's own
         pageReady: "readonly",
@@ -34,6 +34,10 @@ export default [
   {
     files: ["web/reader.js"],
     languageOptions: { sourceType: "script", globals: { ...globals.browser, Terminal: "readonly" } },
+  },
+  {
+    files: ["web/widths.js"],
+    languageOptions: { sourceType: "script" },
   },
   {
     files: ["web/sw.js"],

@@ -47,10 +47,10 @@ const terminal = new Terminal({
   reflowCursorLine: true,
   allowProposedApi: true, // the Unicode widths below
 });
-// Unicode 11's widths, as the game's line editor counts columns: an emoji
-// takes two, a combining mark none.
-terminal.loadAddon(new Unicode11Addon.Unicode11Addon());
-terminal.unicode.activeVersion = "11";
+// The game's own widths (widths.js), so the rows it sets end where it counts
+// them to: an emoji takes two columns, a combining mark none.
+terminal.unicode.register(gameWidths);
+terminal.unicode.activeVersion = gameWidths.version;
 terminal.open(document.getElementById("terminal"));
 terminal.onTitleChange((title) => {
   document.title = title;
@@ -181,11 +181,9 @@ function newConsole(onEnd) {
   let wake = null; // ends the game's wait, when it is waiting
 
   return {
-    // The game writes bytes, a character at times split across writes: the
-    // decoder holds a partial character back until the rest of it arrives.
+    // The game writes whole characters and escape sequences only.
     write(bytes) {
-      const text = decoder.decode(bytes, { stream: true });
-      if (text !== "") terminal.write(text);
+      terminal.write(decoder.decode(bytes));
     },
     keysWaiting() {
       return keys.length;

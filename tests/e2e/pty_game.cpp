@@ -218,12 +218,54 @@ bool PtyGame::readSome(Clock::time_point until) {
     return true;
 }
 
+namespace {
+
+// The bytes of the spaces that end a row early at `at`, and the attributes
+// put aside and back around them; 0 where there are none.
+std::size_t paddingAt(std::string_view text, std::size_t at) {
+    std::size_t end = at;
+    bool spaces = false;
+    while (end < text.size()) {
+        if (text[end] == ' ') {
+            spaces = true;
+            ++end;
+        } else if (text.substr(end, 2) == "\x1b[" && text.find('m', end) != std::string_view::npos &&
+                   text.find_first_not_of("0123456789;", end + 2) == text.find('m', end)) {
+            end = text.find('m', end) + 1;
+        } else {
+            break;
+        }
+    }
+    return spaces ? end - at : 0;
+}
+
+}  // namespace
+
+std::size_t setTextEnd(std::string_view text, std::string_view pattern, std::size_t from) {
+    for (std::size_t start = from; start < text.size(); ++start) {
+        std::size_t i = 0;
+        std::size_t j = start;
+        while (i < pattern.size()) {
+            if (j < text.size() && text[j] == pattern[i]) {
+                ++i;
+                ++j;
+            } else if (const std::size_t padding = i > 0 ? paddingAt(text, j) : 0) {
+                j += padding;
+            } else {
+                break;
+            }
+        }
+        if (i == pattern.size()) return j;
+    }
+    return std::string_view::npos;
+}
+
 bool PtyGame::expect(std::string_view pattern, std::chrono::milliseconds timeout) {
     const auto until = Clock::now() + timeout;
     for (;;) {
-        const auto found = transcript_.find(pattern, cursor_);
-        if (found != std::string::npos) {
-            cursor_ = found + pattern.size();
+        const auto end = setTextEnd(transcript_, pattern, cursor_);
+        if (end != std::string_view::npos) {
+            cursor_ = end;
             return true;
         }
         if (Clock::now() >= until || !readSome(until)) return false;
@@ -235,7 +277,7 @@ bool PtyGame::hurryTo(std::string_view pattern, std::chrono::milliseconds timeou
     const std::size_t seen = transcript_.size();
     while (transcript_.size() == seen)
         if (!readSome(until)) return false;
-    if (transcript_.find(pattern, cursor_) == std::string::npos) send(" ");
+    if (setTextEnd(transcript_, pattern, cursor_) == std::string_view::npos) send(" ");
     return expect(pattern,
                   std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()));
 }

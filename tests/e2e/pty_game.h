@@ -125,6 +125,11 @@ class PtyGame {
 // The launch of program with args, everything else as a player starts it.
 Launch launchOf(std::string program, std::vector<std::string> args = {});
 
+// Where pattern ends in text, found from `from` on, as a terminal's text is
+// set: the padding that ends a row early may stand between two of its bytes.
+// npos where it is not.
+std::size_t setTextEnd(std::string_view text, std::string_view pattern, std::size_t from = 0);
+
 // Wait statuses: a normal exit with this code, or the end by this signal.
 bool exitedWith(std::optional<int> status, int code);
 bool killedBy(std::optional<int> status, int number);

@@ -70,6 +70,12 @@ std::string Screen::row(int row) const {
     return line;
 }
 
+uint32_t Screen::lastCell(int row) const {
+    VTermScreenCell cell{};
+    vterm_screen_get_cell(screen_, VTermPos{row, columns_ - 1}, &cell);
+    return cell.chars[0];
+}
+
 int Screen::cursorRow() const {
     VTermPos position{};
     vterm_state_get_cursorpos(vterm_obtain_state(terminal_), &position);

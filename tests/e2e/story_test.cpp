@@ -1,9 +1,15 @@
 // Whole plays of the story at a real terminal, every branch of it, the way a
 // player plays: each paced text hurried with one space, each choice a letter and
-// Enter, each "按下任意键继续……" a key.
+// Enter, each "按下任意键继续……" a key. Each play runs at the widths of a phone
+// (46, 49), of a terminal (80) and of a wide one (132), and every row it showed
+// must be set as a Chinese page is set.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "e2e/pty_game.h"
 #include "e2e/screen.h"
@@ -11,8 +17,72 @@
 
 namespace {
 
-TEST(Level0, StraightToTheRedRoom) {
-    Walk walk(HUANGLANG_BINARY);
+const std::string NEVER_FIRST = "）】」』〉》”’、，。；：？！";
+const std::string NEVER_LAST = "（【「『〈《“‘";
+
+std::string firstOf(const std::string& row) {
+    const auto lead = static_cast<unsigned char>(row[0]);
+    return row.substr(0, lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4);
+}
+
+std::string lastOf(const std::string& row) {
+    std::size_t start = row.size() - 1;
+    while (start > 0 && (static_cast<unsigned char>(row[start]) & 0xC0) == 0x80) --start;
+    return row.substr(start);
+}
+
+bool inWord(char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) != 0 || std::string("-./_:").find(c) != std::string::npos;
+}
+
+// The length of a Latin word parted between a full row and the next; INT_MAX for none.
+int partedWord(const std::string& above, const std::string& row) {
+    if (above.empty() || row.empty() || !inWord(above.back()) || !inWord(row[0])) return INT_MAX;
+    int length = 0;
+    for (auto c = above.rbegin(); c != above.rend() && inWord(*c); ++c) ++length;
+    for (auto c = row.begin(); c != row.end() && inWord(*c); ++c) ++length;
+    return length;
+}
+
+// The rows of every screen a play showed, one below the other, that a Chinese
+// page would not set so: one that begins with a closing or pausing mark, a
+// space or the second half of …… or ——, or ends with an opening mark, or a
+// Latin word shorter than a row parted between two.
+std::vector<std::string> badlySet(std::string transcript, int width) {
+    for (auto at = transcript.find(CLEAR); at != std::string::npos; at = transcript.find(CLEAR, at))
+        transcript.replace(at, CLEAR.size(), "\r\n");
+    constexpr int ROWS = 3000;
+    Screen screen(ROWS, width);
+    std::vector<bool> wrapped(ROWS, true);  // false for the rows a line feed began
+    for (std::size_t from = 0, to = 0; from < transcript.size(); from = to) {
+        to = std::min(transcript.find('\n', from), transcript.size() - 1) + 1;
+        screen.feed(std::string_view(transcript).substr(from, to - from));
+        wrapped[screen.cursorRow()] = false;
+    }
+    std::vector<std::string> bad;
+    for (int r = 1; r < ROWS; ++r) {
+        const std::string above = screen.row(r - 1);
+        const std::string row = screen.row(r);
+        // The player's typing at the terminal's prompt is theirs, not set.
+        if (row.empty() || above.starts_with(TERMINAL_PROMPT)) continue;
+        const bool full = wrapped[r] && screen.lastCell(r - 1) != ' ';
+        const std::string first = firstOf(row);
+        const bool parted = (first == "…" || first == "—") && full && lastOf(above) == first;
+        if ((wrapped[r] && NEVER_FIRST.find(first) != std::string::npos) || parted ||
+            NEVER_LAST.find(lastOf(row)) != std::string::npos || (wrapped[r] && first == " ") ||
+            (full && partedWord(above, row) < width))
+            bad.push_back(above + "|" + row);
+    }
+    return bad;
+}
+
+class Level0 : public testing::TestWithParam<int> {};
+class Level1 : public testing::TestWithParam<int> {};
+INSTANTIATE_TEST_SUITE_P(Widths, Level0, testing::Values(46, 49, 80, 132));
+INSTANTIATE_TEST_SUITE_P(Widths, Level1, testing::Values(46, 49, 80, 132));
+
+TEST_P(Level0, StraightToTheRedRoom) {
+    Walk walk(HUANGLANG_BINARY, 24, GetParam());
     walk.toLevel0();
     walk.choose('a');
     walk.read(FORK);
@@ -22,17 +92,18 @@ TEST(Level0, StraightToTheRedRoom) {
     walk.anyKey();
     walk.endsWith(395);
 
-    Screen screen;  // the last screen, as it stays when the game has ended
+    Screen screen(24, GetParam());  // the last screen, as it stays when the game has ended
     screen.feed(walk.play.transcript());
     EXPECT_EQ(screen.row(0), "你已完成本次游戏。分数：0；剩余体力：395。");
     EXPECT_EQ(screen.row(1), "");
     EXPECT_EQ(screen.cursorRow(), 1);
     EXPECT_EQ(screen.cursorColumn(), 0);
     EXPECT_EQ(walk.play.sinceMatch(), "");
+    EXPECT_EQ(badlySet(walk.play.transcript(), GetParam()), std::vector<std::string>{});
 }
 
-TEST(Level0, RestingThenTheRightWayKeepsTheStamina) {
-    Walk walk(HUANGLANG_BINARY);
+TEST_P(Level0, RestingThenTheRightWayKeepsTheStamina) {
+    Walk walk(HUANGLANG_BINARY, 24, GetParam());
     walk.toLevel0();
     walk.choose('b');
     walk.read(ANY_KEY + "\n\n");
@@ -43,15 +114,16 @@ TEST(Level0, RestingThenTheRightWayKeepsTheStamina) {
     walk.read(ANY_KEY);
     walk.anyKey();
     walk.endsWith(400);
+    EXPECT_EQ(badlySet(walk.play.transcript(), GetParam()), std::vector<std::string>{});
 }
 
 // The typical road, with every way out of the base and of an exploration.
-TEST(Level1, GreetingTheStrangerThenEveryWayRoundTheBase) {
-    Walk walk(HUANGLANG_BINARY);
+TEST_P(Level1, GreetingTheStrangerThenEveryWayRoundTheBase) {
+    Walk walk(HUANGLANG_BINARY, 24, GetParam());
     walk.greetingTheStrangerToTheBase();
 
     // The base as the player sees it: the dialogue's end, the panel, the menu.
-    Screen screen;
+    Screen screen(24, GetParam());
     screen.feed(walk.play.transcript());
     const int r = screen.cursorRow();
     EXPECT_EQ(screen.row(r), "》a");
@@ -63,7 +135,7 @@ TEST(Level1, GreetingTheStrangerThenEveryWayRoundTheBase) {
     EXPECT_EQ(screen.row(r - 5), "体力：385");
     EXPECT_EQ(screen.row(r - 6), "当前的：");
     EXPECT_EQ(screen.row(r - 7), "");
-    EXPECT_NE(screen.find(r - 8, "探险者终端"), -1) << screen.row(r - 8);
+    EXPECT_EQ(lastOf(screen.row(r - 8)), "）") << screen.row(r - 8);  // ……探险者终端，供你查阅文档）
 
     walk.choose('a');  // the terminal, and out again
     walk.expect(TERMINAL_PROMPT);
@@ -102,10 +174,11 @@ TEST(Level1, GreetingTheStrangerThenEveryWayRoundTheBase) {
     walk.choose('b');  // through the ceiling
     walk.expect("\bb\n\n");
     walk.endsWith(body);
+    EXPECT_EQ(badlySet(walk.play.transcript(), GetParam()), std::vector<std::string>{});
 }
 
-TEST(Level1, IgnoringTheStrangerStillLeavesTheBasesTerminal) {
-    Walk walk(HUANGLANG_BINARY);
+TEST_P(Level1, IgnoringTheStrangerStillLeavesTheBasesTerminal) {
+    Walk walk(HUANGLANG_BINARY, 24, GetParam());
     walk.toLevel0();
     walk.choose('a');
     walk.read(FORK);
@@ -125,12 +198,28 @@ TEST(Level1, IgnoringTheStrangerStillLeavesTheBasesTerminal) {
     walk.explore('b', false);
     walk.choose('b');
     walk.endsWith(385);
+    EXPECT_EQ(badlySet(walk.play.transcript(), GetParam()), std::vector<std::string>{});
 }
 
-TEST(Level0, TheExplorerTerminalBeforeTheStory) {
-    Walk walk(HUANGLANG_BINARY);
+// Every page, each read to its end, and back to the terminal's front screen.
+TEST_P(Level0, TheExplorerTerminalBeforeTheStory) {
+    Walk walk(HUANGLANG_BINARY, 24, GetParam());
     walk.expect("》a");
     walk.choose('b');
+    const std::pair<std::string, std::string> pages[] = {
+        {"list", "red-rooms\n"}, {"manila-room-document", MANILA_PAGE_END}};
+    for (const auto& [key, end] : pages) {
+        walk.expect(TERMINAL_PROMPT);
+        walk.play.send(key + "\r");
+        walk.read(end);
+        walk.anyKey();
+    }
+    for (const char* key : {"level-0", "level-1", "red-rooms", "object-1", "phenomenon-c-0"}) {
+        walk.expect(TERMINAL_PROMPT);
+        walk.play.send(std::string(key) + "\r");
+        walk.read("/archive/" + std::string(key) + "\n");
+        walk.anyKey();
+    }
     walk.expect(TERMINAL_PROMPT);
     walk.play.send("\r");
     walk.expect("\n" + CLEAR + CLEAR + "“");  // the terminal leaves a cleared screen to the opening
@@ -139,6 +228,7 @@ TEST(Level0, TheExplorerTerminalBeforeTheStory) {
     walk.anyKey();
     walk.read(CLEAR + "你来到了另一个层级。");
     walk.expect(LEVEL_0_OPTIONS);  // the terminal from the title gives no D here
+    EXPECT_EQ(badlySet(walk.play.transcript(), GetParam()), std::vector<std::string>{});
 }
 
 }  // namespace

@@ -35,7 +35,7 @@ void Walk::expect(const std::string& bytes) {
 }
 
 bool Walk::shows(const std::string& bytes) const {
-    return play.transcript().find(asOnTerminal(bytes)) != std::string::npos;
+    return setTextEnd(play.transcript(), asOnTerminal(bytes)) != std::string::npos;
 }
 
 void Walk::toLevel0() {

@@ -76,23 +76,49 @@ TEST_F(Kit, SlowOutputWritesByteByByteOnSchedule) {
     EXPECT_EQ(Script::now(), Millis(0));
 
     slowOutput("a廊", 20, true);  // one ASCII byte and three bytes of one character
-    ASSERT_EQ(Script::writes().size(), 4U);
-    for (const auto& write : Script::writes()) EXPECT_EQ(write.bytes.size(), 1U);
-    EXPECT_EQ(moments(), (std::vector<long>{0, 20, 40, 60}));
+    ASSERT_EQ(Script::writes().size(), 2U);  // a character whole, at its last byte's step
+    EXPECT_EQ(moments(), (std::vector<long>{0, 60}));
     EXPECT_EQ(Script::now(), Millis(80));  // a pause after the last byte too
     EXPECT_BYTES("a廊", Script::output());
 }
 
 // A suspend resets the terminal's attributes for the shell's lines: when the
-// game is back, its next write sets them again, with what of a character it
-// had begun, so the text goes on whole and in its style.
+// game is back, its next write sets them again, so the text goes on in its
+// style; a character begun is held whole until its last byte.
 TEST_F(Kit, TextGoesOnInItsStyleAfterASuspend) {
     Script::resumeAt(Millis(110));  // between the first and second bytes of 黄
     Script::resumeAt(Millis(500));  // after the reset: plain, nothing to set again
     slowOutput("\x1b[1mA黄\x1b[0m", 20, true);
     slowOutput("xy", 20, true);
-    EXPECT_BYTES("\x1b[1m\xe9", Script::writes()[6].bytes);
-    EXPECT_BYTES("\x1b[1mA\xe9\x1b[1m\xe9\xbb\x84\x1b[0mxy", Script::output());
+    EXPECT_BYTES("\x1b[1mA\x1b[1m黄\x1b[0mxy", Script::output());
+}
+
+// At a width it knows, the kit ends a row early, with spaces to the margin,
+// where the next piece would cross it: never before a closing mark, after an
+// opening one or inside a word. Elsewhere the bytes are the text's own.
+TEST_F(Kit, TextIsSetInRowsWhereTheWidthIsKnown) {
+    print(CLEAR "一二三四，五六");  // no width: as it is
+    EXPECT_BYTES(CLEAR "一二三四，五六", Script::output());
+    EXPECT_EQ(outputColumn(), 14);
+
+    Script::reset();
+    Script::resizeAt(Millis(0), 10);
+    print("一");
+    EXPECT_EQ(outputColumn(), std::nullopt);  // a new width: lost until a line feed
+    print("\n一二三四五，六\n一二三（四）\nab level-0 x\n一二a" UNDLI "三四五" COLOR);
+    EXPECT_BYTES("一\n一二三四  五，六\n一二三    （四）\nab        level-0 x\n"
+                 "一二a\x1b[4m三四\x1b[0m \x1b[4m五\x1b[0m",
+                 Script::output());
+    EXPECT_EQ(outputColumn(), 2);
+
+    Script::reset();
+    Script::resizeAt(Millis(0), 10);
+    print("\nabcdefghij klm");  // a space that would begin a row is dropped
+    print("\n");
+    slowOutput("一二三四五，六", 20, true);  // the padding goes with the character after it
+    EXPECT_BYTES("\nabcdefghijklm\n一二三四  五，六", Script::output());
+    EXPECT_EQ(moments(), (std::vector<long>{0, 0, 40, 100, 160, 220, 280, 340, 400}));
+    EXPECT_EQ(Script::now(), Millis(420));
 }
 
 TEST_F(Kit, SlowOutputStartsAFreshScheduleAfterAStall) {
