@@ -77,9 +77,10 @@ TEST_F(Boxes, ItemTextsArePacedAndTheLineEndsAreNot) {
     const auto& writes = Script::writes();
     EXPECT_EQ(writes.front().bytes, "\n");
     EXPECT_EQ(writes.back().bytes, "\n");
-    // Each byte of the two texts is a write of its own, 20 ms after the last.
-    EXPECT_EQ(writes[1].bytes.size(), 1U);
-    EXPECT_EQ((writes[2].at - writes[1].at).count(), 20);
+    // Each character of the two texts is a write of its own, at its last
+    // byte's step: a Chinese one 60 ms after the one before it.
+    EXPECT_EQ(writes[1].bytes.size(), 3U);
+    EXPECT_EQ((writes[2].at - writes[1].at).count(), 60);
 }
 
 TEST_F(Boxes, BonusesHoldAtTheLimitsInsteadOfOverflowing) {
