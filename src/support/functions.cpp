@@ -64,16 +64,25 @@ void noteSequence(std::string_view sequence) {
 // is looked ahead at, to see whether the piece that follows fits the row.
 std::string setOut(std::string_view text, std::size_t from, std::size_t to, bool set) {
     std::string out;
-    for (std::size_t i = from; i < to; ++i) {
-        pen.unfinished += text[i];
+    const std::string_view given = text.substr(0, to);
+    for (std::size_t i = from; i < to;) {
+        const std::size_t whole = pen.unfinished.empty() ? Text::unitLength(given, i) : 0;
+        if (whole > 0) {  // the common case, a unit all in what is given
+            const std::string_view unit = given.substr(i, whole);
+            pen.row.set(out, unit, text.substr(i + whole), pen.attributes, set);
+            if (unit[0] == '\033') noteSequence(unit);
+            i += whole;
+            continue;
+        }
+        pen.unfinished += text[i++];
         while (!pen.unfinished.empty()) {
             std::size_t length = Text::unitLength(pen.unfinished, 0);
             if (length == 0 && pen.unfinished.size() < LONGEST_UNIT) break;
             if (length == 0) length = pen.unfinished.size();
             const std::string unit = pen.unfinished.substr(0, length);
             pen.unfinished.erase(0, length);
-            const std::string_view after = pen.unfinished.empty() ? text.substr(i + 1) : "";
-            out += pen.row.set(unit, after, pen.attributes, set);
+            const std::string_view after = pen.unfinished.empty() ? text.substr(i) : "";
+            pen.row.set(out, unit, after, pen.attributes, set);
             if (unit[0] == '\033') noteSequence(unit);
         }
     }

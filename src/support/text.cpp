@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <iterator>
+#include <string_view>
 #include <utility>
 
 #include "support/widths.h"
@@ -129,21 +130,17 @@ int parameter(std::string_view parameters, int index) {
 }  // namespace
 
 Role roleOf(char32_t code) {
-    switch (code) {
-        case U' ': return Role::SPACE;
-        case U'（': case U'【': case U'「': case U'『': case U'〈': case U'《': case U'“':
-        case U'‘': case U'〔': case U'〖': case U'(': case U'[': case U'{': case U'#':
-            return Role::OPENING;
-        case U'）': case U'】': case U'」': case U'』': case U'〉': case U'》': case U'”':
-        case U'’': case U'〕': case U'〗': case U'、': case U'，': case U'。': case U'；':
-        case U'：': case U'？': case U'！': case U')': case U']': case U'}': case U',':
-        case U';': case U'?': case U'!': case U'%':
-            return Role::CLOSING;
-        case U'…': return Role::ELLIPSIS;
-        case U'—': return Role::DASH;
-        case U'-': case U'.': case U'/': case U'_': case U':': case U'\'': return Role::JOINER;
-        default: break;
-    }
+    // Those that never end a row, those that never begin one, and those that
+    // join the letters on both sides into one word.
+    static constexpr std::u32string_view OPENING = U"（【「『〈《“‘〔〖([{#";
+    static constexpr std::u32string_view CLOSING = U"）】」』〉》”’〕〗、，。；：？！)]},;?!%";
+    static constexpr std::u32string_view JOINING = U"-./_:'";
+    if (code == U' ') return Role::SPACE;
+    if (OPENING.find(code) != std::u32string_view::npos) return Role::OPENING;
+    if (CLOSING.find(code) != std::u32string_view::npos) return Role::CLOSING;
+    if (JOINING.find(code) != std::u32string_view::npos) return Role::JOINER;
+    if (code == U'…') return Role::ELLIPSIS;
+    if (code == U'—') return Role::DASH;
     const bool ascii = (code >= U'0' && code <= U'9') || (code >= U'A' && code <= U'Z') ||
                        (code >= U'a' && code <= U'z');
     // Latin with its accents, Greek and Cyrillic: words of letters too.
@@ -180,31 +177,32 @@ std::size_t unitLength(std::string_view text, std::size_t at) {
     return length;
 }
 
-std::string Row::set(std::string_view unit, std::string_view after, std::string_view attributes,
-                     bool set) {
-    std::string out;
+void Row::set(std::string& out, std::string_view unit, std::string_view after,
+              std::string_view attributes, bool setting) {
     const bool choosing = std::exchange(choose_, false);
     if (static_cast<unsigned char>(unit[0]) == ESCAPE) {
-        if (set && choosing) out.append(paddingBefore(unit, after, attributes));
+        if (setting && choosing) out.append(paddingBefore(unit, after, attributes));
         followSequence(unit);
         choose_ = choosing;  // the row may still end after the sequence
-        return out += unit;
+        out += unit;
+        return;
     }
     const Character character = characterAt(unit, 0);
     if (!character.valid || character.size != unit.size()) {
         column.reset();
         wrote(Role::ORDINARY, false);
-        return std::string(unit);
+        out += unit;
+        return;
     }
     const Role role = isControl(character.code) ? Role::SPACE : roleOf(character.code);
     const bool inWord = role == Role::LETTER ||
                         (role == Role::JOINER && lastInWord_ && joinsLetters(Ahead({}, after)));
     const bool pastMargin = column && width > 0 && *column >= width;
-    if (set && role == Role::SPACE && !isControl(character.code) && pastMargin) {
+    if (setting && role == Role::SPACE && !isControl(character.code) && pastMargin) {
         wrote(role, false);  // it would begin the next row: not written there
-        return out;
+        return;
     }
-    if (set && choosing) out.append(paddingBefore(unit, after, attributes));
+    if (setting && choosing) out.append(paddingBefore(unit, after, attributes));
     if (isControl(character.code)) {
         followControl(character.code);
     } else {
@@ -215,10 +213,8 @@ std::string Row::set(std::string_view unit, std::string_view after, std::string_
     } else {
         wrote(role, inWord);
     }
-    return out += unit;
+    out += unit;
 }
-
-void Row::follow(std::string_view unit) { set(unit, {}, {}, false); }
 
 // Where the row may end before the unit, and the next piece that cannot be
 // parted does not fit what is left of the row but fits a whole one: spaces to
@@ -230,7 +226,8 @@ std::string Row::paddingBefore(std::string_view unit, std::string_view after,
     const auto first = ahead.next();
     if (!first || isControl(*first)) return {};
     Role role = roleOf(*first);
-    bool inWord = role == Role::LETTER || (role == Role::JOINER && lastInWord_ && joinsLetters(ahead));
+    bool inWord =
+        role == Role::LETTER || (role == Role::JOINER && lastInWord_ && joinsLetters(ahead));
     if (role == Role::SPACE || !breakAllowed(last_, lastInWord_, role, inWord)) return {};
     int columns = columnsOf(*first);
     bool spaceAfter = false;  // the row should hold it too, rather than the next begin with it
@@ -332,7 +329,7 @@ std::string setFromRowStart(std::string_view text, int width) {
     for (std::size_t at = 0; at < text.size();) {
         const std::size_t length = unitLength(text, at);
         if (length == 0) return out.append(text.substr(at));
-        out += row.set(text.substr(at, length), text.substr(at + length), {});
+        row.set(out, text.substr(at, length), text.substr(at + length), {});
         at += length;
     }
     return out;

@@ -36,7 +36,7 @@ int columnsOf(char32_t code);
 // ---- Rows set as a Chinese page is set ------------------------------------------
 // A terminal wraps text at the margin wherever it falls. A row set by hand ends
 // at a place where a line may break: never before a closing bracket, quote or
-// pausing mark (，。：…), never after an opening one, never between the two
+// pausing mark (，。：), never after an opening one, never between the two
 // halves of …… or ——, and never inside a Latin word, a page key or an address.
 
 // How a character takes part in where a row may end.
@@ -57,24 +57,21 @@ Role roleOf(char32_t code);
 // places the row may end. Fed whole characters and escape sequences only.
 class Row {
   public:
-    int width = 0;               // the terminal's columns; 0 where it has none
-    std::optional<int> column;   // nothing where the cursor cannot be followed
+    int width = 0;              // the terminal's columns; 0 where it has none
+    std::optional<int> column;  // nothing where the cursor cannot be followed
 
-    // What to write for `unit` so that rows end where a line may break: the
-    // spaces that end the row early, then the unit; nothing for a space that
-    // would begin a row. `after` is the text that follows it, for looking ahead;
-    // `attributes` are those in effect, kept off the padding. With set false,
-    // the unit as it is, only followed.
-    std::string set(std::string_view unit, std::string_view after, std::string_view attributes,
-                    bool set = true);
-
-    // The cursor follows the unit, which is written as it is.
-    void follow(std::string_view unit);
+    // Adds to out what to write for `unit` so that rows end where a line may
+    // break: the spaces that end the row early, then the unit; nothing for a
+    // space that would begin a row. `after` is the text that follows it, for looking ahead;
+    // `attributes` are those in effect, kept off the padding. With setting
+    // false, the unit as it is, only followed.
+    void set(std::string& out, std::string_view unit, std::string_view after,
+             std::string_view attributes, bool setting = true);
 
   private:
-    Role last_ = Role::SPACE;    // the role of the last character written
-    bool lastInWord_ = false;    // it was a letter, or a joiner between letters
-    bool choose_ = false;        // the next unit stands where the row may end
+    Role last_ = Role::SPACE;  // the role of the last character written
+    bool lastInWord_ = false;  // it was a letter, or a joiner between letters
+    bool choose_ = false;      // the next unit stands where the row may end
 
     std::string paddingBefore(std::string_view unit, std::string_view after,
                               std::string_view attributes);

@@ -208,7 +208,9 @@ TEST_F(Archive, DocumentShowsAPagePacedAndNothingForAnyOtherKey) {
     document("list");
     EXPECT_BYTES(page("list"), Script::output());
     std::size_t units = 0;  // a write a character or escape sequence, at its last byte
-    for (std::size_t at = 0; at < page("list").size(); at += Game::Text::unitLength(page("list"), at)) ++units;
+    for (std::size_t at = 0; at < page("list").size();
+         at += Game::Text::unitLength(page("list"), at))
+        ++units;
     EXPECT_EQ(Script::writes().size(), units);
     EXPECT_EQ(Script::now().count(), 20 * static_cast<long>(page("list").size()));
 }

@@ -229,7 +229,8 @@ std::size_t paddingAt(std::string_view text, std::size_t at) {
         if (text[end] == ' ') {
             spaces = true;
             ++end;
-        } else if (text.substr(end, 2) == "\x1b[" && text.find('m', end) != std::string_view::npos &&
+        } else if (text.substr(end, 2) == "\x1b[" &&
+                   text.find('m', end) != std::string_view::npos &&
                    text.find_first_not_of("0123456789;", end + 2) == text.find('m', end)) {
             end = text.find('m', end) + 1;
         } else {

@@ -19,10 +19,10 @@ class Screen {
     // arrives split across writes.
     void feed(std::string_view bytes);
 
-    std::string row(int row) const;  // the row's text as UTF-8, trailing blanks dropped
+    std::string row(int row) const;    // the row's text as UTF-8, trailing blanks dropped
     uint32_t lastCell(int row) const;  // the character in its last column; 0 for none written
-    int cursorRow() const;           // from 0
-    int cursorColumn() const;        // from 0, in columns (a Chinese character takes two)
+    int cursorRow() const;             // from 0
+    int cursorColumn() const;          // from 0, in columns (a Chinese character takes two)
     const std::string& title() const { return title_; }
 
     // One cell's look; foreground is the palette index, or -1 for the default colour.

@@ -1,8 +1,9 @@
-// Plays the game to the three moments the README shows and saves, for each,
-// every byte the game had written by then, as a terminal received them; and
-// records the story's opening as it types itself out, with its timings:
-//   screens BINARY DIR    writes DIR/title.ans, DIR/page.ans, DIR/base.ans and
-//                         DIR/opening.cast (an asciicast, version 2)
+// Plays the game to the moments the README shows and saves, for each, every
+// byte the game had written by then, as a terminal received them; and records
+// the story's opening as it types itself out, with its timings:
+//   screens BINARY DIR    writes DIR/title.ans, DIR/page.ans, DIR/narrow.ans
+//                         (the same page set at a phone's 49 columns),
+//                         DIR/base.ans and DIR/opening.cast (an asciicast, version 2)
 // scripts/screenshots replays each .ans in a terminal of the same size and
 // takes its picture, and draws the opening as an animated SVG.
 #include <csignal>
@@ -31,15 +32,15 @@ void title(const std::string& binary, const std::string& dir) {
     walk.choose('c');
 }
 
-// The explorer terminal's Level 0 page, read to its end.
-void page(const std::string& binary, const std::string& dir) {
-    Walk walk(binary, 32);
+// The explorer terminal's Level 0 page, read to its end, at this width.
+void page(const std::string& binary, const std::string& path, unsigned short columns) {
+    Walk walk(binary, 32, columns);
     walk.expect("》a");
     walk.choose('b');
     walk.expect(TERMINAL_PROMPT);
     walk.play.send("level-0\r");
     walk.read("/archive/level-0\n");  // the attribution, the last line
-    save(walk, dir + "/page.ans");
+    save(walk, path);
     walk.play.signal(SIGTERM);
 }
 
@@ -126,7 +127,8 @@ int main(int argc, char** argv) {
     }
     try {
         title(argv[1], argv[2]);
-        page(argv[1], argv[2]);
+        page(argv[1], std::string(argv[2]) + "/page.ans", 80);
+        page(argv[1], std::string(argv[2]) + "/narrow.ans", 49);
         base(argv[1], argv[2]);
         opening(argv[1], argv[2]);
     } catch (const std::exception& lost) {

@@ -32,7 +32,8 @@ std::string lastOf(const std::string& row) {
 }
 
 bool inWord(char c) {
-    return std::isalnum(static_cast<unsigned char>(c)) != 0 || std::string("-./_:").find(c) != std::string::npos;
+    return std::isalnum(static_cast<unsigned char>(c)) != 0 ||
+           std::string("-./_:").find(c) != std::string::npos;
 }
 
 // The length of a Latin word parted between a full row and the next; INT_MAX for none.
@@ -135,7 +136,8 @@ TEST_P(Level1, GreetingTheStrangerThenEveryWayRoundTheBase) {
     EXPECT_EQ(screen.row(r - 5), "体力：385");
     EXPECT_EQ(screen.row(r - 6), "当前的：");
     EXPECT_EQ(screen.row(r - 7), "");
-    EXPECT_EQ(lastOf(screen.row(r - 8)), "）") << screen.row(r - 8);  // ……探险者终端，供你查阅文档）
+    EXPECT_EQ(lastOf(screen.row(r - 8)), "）")
+        << screen.row(r - 8);  // ……探险者终端，供你查阅文档）
 
     walk.choose('a');  // the terminal, and out again
     walk.expect(TERMINAL_PROMPT);
@@ -206,8 +208,8 @@ TEST_P(Level0, TheExplorerTerminalBeforeTheStory) {
     Walk walk(HUANGLANG_BINARY, 24, GetParam());
     walk.expect("》a");
     walk.choose('b');
-    const std::pair<std::string, std::string> pages[] = {
-        {"list", "red-rooms\n"}, {"manila-room-document", MANILA_PAGE_END}};
+    const std::pair<std::string, std::string> pages[] = {{"list", "red-rooms\n"},
+                                                         {"manila-room-document", MANILA_PAGE_END}};
     for (const auto& [key, end] : pages) {
         walk.expect(TERMINAL_PROMPT);
         walk.play.send(key + "\r");

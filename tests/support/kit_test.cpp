@@ -75,7 +75,7 @@ TEST_F(Kit, SlowOutputWritesByteByByteOnSchedule) {
     EXPECT_TRUE(Script::writes().empty());
     EXPECT_EQ(Script::now(), Millis(0));
 
-    slowOutput("a廊", 20, true);  // one ASCII byte and three bytes of one character
+    slowOutput("a廊", 20, true);             // one ASCII byte and three bytes of one character
     ASSERT_EQ(Script::writes().size(), 2U);  // a character whole, at its last byte's step
     EXPECT_EQ(moments(), (std::vector<long>{0, 60}));
     EXPECT_EQ(Script::now(), Millis(80));  // a pause after the last byte too
@@ -106,9 +106,10 @@ TEST_F(Kit, TextIsSetInRowsWhereTheWidthIsKnown) {
     print("一");
     EXPECT_EQ(outputColumn(), std::nullopt);  // a new width: lost until a line feed
     print("\n一二三四五，六\n一二三（四）\nab level-0 x\n一二a" UNDLI "三四五" COLOR);
-    EXPECT_BYTES("一\n一二三四  五，六\n一二三    （四）\nab        level-0 x\n"
-                 "一二a\x1b[4m三四\x1b[0m \x1b[4m五\x1b[0m",
-                 Script::output());
+    EXPECT_BYTES(
+        "一\n一二三四  五，六\n一二三    （四）\nab        level-0 x\n"
+        "一二a\x1b[4m三四\x1b[0m \x1b[4m五\x1b[0m",
+        Script::output());
     EXPECT_EQ(outputColumn(), 2);
 
     Script::reset();
