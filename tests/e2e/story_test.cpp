@@ -72,7 +72,7 @@ std::vector<std::string> badlySet(std::string transcript, int width) {
         if ((wrapped[r] && NEVER_FIRST.find(first) != std::string::npos) || parted ||
             NEVER_LAST.find(lastOf(row)) != std::string::npos || (wrapped[r] && first == " ") ||
             (full && partedWord(above, row) < width))
-            bad.push_back(above + "|" + row);
+            bad.push_back(above + "|" += row);
     }
     return bad;
 }
