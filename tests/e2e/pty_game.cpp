@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <regex>
 #include <stdexcept>
 
 namespace {
@@ -223,21 +224,10 @@ namespace {
 // The bytes of the spaces that end a row early at `at`, and the attributes
 // put aside and back around them; 0 where there are none.
 std::size_t paddingAt(std::string_view text, std::size_t at) {
-    std::size_t end = at;
-    bool spaces = false;
-    while (end < text.size()) {
-        if (text[end] == ' ') {
-            spaces = true;
-            ++end;
-        } else if (text.substr(end, 2) == "\x1b[" &&
-                   text.find('m', end) != std::string_view::npos &&
-                   text.find_first_not_of("0123456789;", end + 2) == text.find('m', end)) {
-            end = text.find('m', end) + 1;
-        } else {
-            break;
-        }
-    }
-    return spaces ? end - at : 0;
+    static const std::regex padding("^(\x1b\\[[0-9;]*m)* +(\x1b\\[[0-9;]*m)*");
+    std::match_results<std::string_view::const_iterator> found;
+    const auto from = text.begin() + static_cast<std::ptrdiff_t>(at);
+    return std::regex_search(from, text.end(), found, padding) ? found.length(0) : 0;
 }
 
 }  // namespace

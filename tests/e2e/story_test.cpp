@@ -31,18 +31,15 @@ std::string lastOf(const std::string& row) {
     return row.substr(start);
 }
 
-bool inWord(char c) {
-    return std::isalnum(static_cast<unsigned char>(c)) != 0 ||
-           std::string("-./_:").find(c) != std::string::npos;
-}
-
 // The length of a Latin word parted between a full row and the next; INT_MAX for none.
 int partedWord(const std::string& above, const std::string& row) {
-    if (above.empty() || row.empty() || !inWord(above.back()) || !inWord(row[0])) return INT_MAX;
-    int length = 0;
-    for (auto c = above.rbegin(); c != above.rend() && inWord(*c); ++c) ++length;
-    for (auto c = row.begin(); c != row.end() && inWord(*c); ++c) ++length;
-    return length;
+    const auto inWord = [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '.' || c == '/' ||
+               c == '_' || c == ':';
+    };
+    const auto tail = std::find_if_not(above.rbegin(), above.rend(), inWord) - above.rbegin();
+    const auto head = std::find_if_not(row.begin(), row.end(), inWord) - row.begin();
+    return tail > 0 && head > 0 ? static_cast<int>(tail + head) : INT_MAX;
 }
 
 // The rows of every screen a play showed, one below the other, that a Chinese
