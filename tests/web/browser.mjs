@@ -206,6 +206,14 @@ export function menuShown() {
   return false;
 }
 
+// A pattern for text as the game writes it set in rows: the spaces that end a
+// row early, and the attributes put aside and back around them, may stand
+// between two of its characters.
+function setPattern(text) {
+  const padding = "(?:(?:\\x1b\\[[0-9;]*m)* +(?:\\x1b\\[[0-9;]*m)*)?";
+  return [...text].map((character) => character.replace(/[.*+?^${}()|[\]\\]/g, "\\$&")).join(padding);
+}
+
 export class Play {
   // A new page of the site, up to the title menu, in a browser of the engine.
   // Errors on the page fail the play. At a phone's size (PHONE), with touch.
@@ -283,15 +291,18 @@ export class Play {
   // moves past it.
   async expect(text, timeout = 10000) {
     const found = await this.waitFor(
-      ([wanted, from]) => {
-        const at = window.written.indexOf(wanted, from);
-        return at >= 0 && window.parsed >= at + wanted.length && at + 1;
+      ([source, from]) => {
+        const pattern = new RegExp(source, "gu");
+        pattern.lastIndex = from;
+        const match = pattern.exec(window.written);
+        const end = match === null ? -1 : match.index + match[0].length;
+        return match !== null && window.parsed >= end && end + 1;
       },
-      [text, this.cursor],
+      [setPattern(text), this.cursor],
       timeout,
     );
     if (found === null) throw new Error(`never written: ${JSON.stringify(text)}\nlast: ${await this.lastWords()}`);
-    this.cursor = found - 1 + text.length;
+    this.cursor = found - 1;
   }
 
   // As expect, pressing space once as soon as the paced text is coming in, as
@@ -300,7 +311,7 @@ export class Play {
   async hurryTo(text, timeout = 30000, hurry = () => this.type(" ")) {
     const seen = (await this.written()).length;
     await this.waitFor((length) => window.written.length > length, seen, timeout);
-    if ((await this.written()).indexOf(text, this.cursor) < 0) await hurry();
+    if (!new RegExp(setPattern(text), "u").test((await this.written()).slice(this.cursor))) await hurry();
     await this.expect(text, timeout);
   }
 
