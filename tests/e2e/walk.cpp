@@ -77,16 +77,18 @@ Exploration Walk::explore(char key, bool take) {
     for (int box = 1; box == 1 || box <= seen.boxes; ++box) {
         const std::string header = "第 " + std::to_string(box) + "/";
         read(header);
+        const std::size_t count = play.transcript().size() - play.sinceMatch().size();
         expect(" 个补给箱：\n");
-        const int boxes = countAfter(header);
+        const int boxes = countAt(count);
         if (seen.boxes == 0) seen.boxes = boxes;
         if (boxes != seen.boxes) lost("the box count changed within one exploration");
         int items = 0;
         for (int item = 1; item == 1 || item <= items; ++item) {
             const std::string itemHeader = "补给箱中第 " + std::to_string(item) + "/";
             read(itemHeader);
+            const std::size_t itemCount = play.transcript().size() - play.sinceMatch().size();
             expect("件物品是 杏仁水。\n加成：\n体力：600\n攻击：0\n理智：0\n");
-            items = countAfter(itemHeader);
+            items = countAt(itemCount);
             if (items < 1 || items > 2) lost("a box of " + std::to_string(items) + " items");
             read("是否拾取（并使用）该物品？\nA 是\tB 否\n》a");
             choose(take ? 'a' : 'b');
@@ -105,11 +107,11 @@ void Walk::endsWith(int body) {
     if (!exitedWith(play.waitExit(), 0)) lost("did not end with exit code 0");
 }
 
-int Walk::countAfter(const std::string& header) {
-    static const std::regex count("/([0-9]+) ");
-    const std::string shown = play.transcript().substr(play.transcript().rfind(header));
+int Walk::countAt(std::size_t at) {
+    static const std::regex count("^([0-9]+) ");
+    const std::string shown = play.transcript().substr(at);
     std::smatch found;
-    if (!std::regex_search(shown, found, count)) lost("no count after " + header);
+    if (!std::regex_search(shown, found, count)) lost("no count at " + std::to_string(at));
     return std::stoi(found[1]);
 }
 

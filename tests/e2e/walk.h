@@ -65,6 +65,6 @@ class Walk {
     void endsWith(int body);  // the end screen, a key, exit code 0
 
   private:
-    int countAfter(const std::string& header);  // N in the last "header…/N " shown
+    int countAt(std::size_t at);  // N in "N " at this place of the transcript
     [[noreturn]] void lost(const std::string& what) const;
 };

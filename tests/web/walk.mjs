@@ -74,11 +74,15 @@ export class Walk {
     let taken = 0;
     for (let box = 1; box <= boxes; ++box) {
       await this.read(`第 ${box}/`);
-      boxes = await this.countAfter(`第 ${box}/`);
+      const count = this.play.cursor;
+      await this.play.expect(" 个补给箱：\n");
+      boxes = await this.countAt(count);
       let items = 1;
       for (let item = 1; item <= items; ++item) {
         await this.read(`补给箱中第 ${item}/`);
-        items = await this.countAfter(`补给箱中第 ${item}/`);
+        const itemCount = this.play.cursor;
+        await this.play.expect("件物品是 杏仁水。");
+        items = await this.countAt(itemCount);
         await this.read("是否拾取（并使用）该物品？\nA 是\tB 否\n》a");
         await this.choose(take ? "a" : "b");
         if (take) ++taken;
@@ -95,11 +99,10 @@ export class Walk {
     await this.play.waitForEndedNote();
   }
 
-  // N in the last "header…/N " written.
-  async countAfter(header) {
-    const written = await this.play.written();
-    const found = /\/([0-9]+) /.exec(written.slice(written.lastIndexOf(header)));
-    if (found === null) throw new Error(`no count after ${header}`);
+  // N in "N " at this place of the transcript.
+  async countAt(at) {
+    const found = /^([0-9]+) /.exec((await this.play.written()).slice(at));
+    if (found === null) throw new Error(`no count at ${at}`);
     return Number(found[1]);
   }
 }
