@@ -68,8 +68,10 @@ std::vector<std::string> badlySet(std::string transcript, int width) {
         const bool parted = (first == "…" || first == "—") && full && lastOf(above) == first;
         if ((wrapped[r] && NEVER_FIRST.find(first) != std::string::npos) || parted ||
             NEVER_LAST.find(lastOf(row)) != std::string::npos || (wrapped[r] && first == " ") ||
-            (full && partedWord(above, row) < width))
-            bad.push_back(above + "|" += row);
+            (full && partedWord(above, row) < width)) {
+            bad.push_back(above + '|');
+            bad.back() += row;
+        }
     }
     return bad;
 }
