@@ -226,8 +226,8 @@ namespace {
 std::size_t paddingAt(std::string_view text, std::size_t at) {
     static const std::regex padding("^(\x1b\\[[0-9;]*m)* +(\x1b\\[[0-9;]*m)*");
     std::match_results<std::string_view::const_iterator> found;
-    const auto from = text.begin() + static_cast<std::ptrdiff_t>(at);
-    return std::regex_search(from, text.end(), found, padding) ? found.length(0) : 0;
+    const std::string_view rest = text.substr(at);
+    return std::regex_search(rest.begin(), rest.end(), found, padding) ? found.length(0) : 0;
 }
 
 }  // namespace

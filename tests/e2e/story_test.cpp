@@ -34,8 +34,8 @@ std::string lastOf(const std::string& row) {
 // The length of a Latin word parted between a full row and the next; INT_MAX for none.
 int partedWord(const std::string& above, const std::string& row) {
     const auto inWord = [](char c) {
-        return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '.' || c == '/' ||
-               c == '_' || c == ':';
+        return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '-' || c == '.' ||
+               c == '/' || c == '_' || c == ':';
     };
     const auto tail = std::find_if_not(above.rbegin(), above.rend(), inWord) - above.rbegin();
     const auto head = std::find_if_not(row.begin(), row.end(), inWord) - row.begin();
