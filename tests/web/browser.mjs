@@ -36,7 +36,7 @@ const SPOILS = {
   broken: { file: "/huanglang.wasm", body: Buffer.from("not WebAssembly") },
   "no script": { file: "/huanglang.js", body: null },
   "no terminal": { file: "/xterm.js", body: null },
-  "broken addon": { file: "/addon-unicode11.js", body: Buffer.from("this is not (a script") },
+  "broken widths": { file: "/widths.js", body: Buffer.from("this is not (a script") },
   "no page script": { file: "/game.js", body: null },
   slow: { file: "/huanglang.wasm", delay: 1500 },
   "new build": { file: "/sw.js", edit: (text) => text.replace(/const VERSION = "/, "$&next-") },

@@ -438,7 +438,7 @@ play(
 play("a game that cannot be loaded says so, and that it is loading while it loads", CHROMIUM, async (p) => {
   await p.page.raw.setBypassServiceWorker(true);
   const status = () => document.getElementById("said").textContent;
-  for (const trouble of ["missing", "broken", "no script", "no terminal", "broken addon", "no page script"]) {
+  for (const trouble of ["missing", "broken", "no script", "no terminal", "broken widths", "no page script"]) {
     server.spoil(trouble);
     try {
       await p.page.goto(server.url);
