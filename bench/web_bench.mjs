@@ -1,7 +1,8 @@
 // Figures for the browser edition in headless Chromium; nothing here passes or
 // fails. Usage: node bench/web_bench.mjs SITE_FOLDER
-//   - the pace of 500 paced bytes of a page as the game hands them to the page,
-//     mean period and 99th percentile gap, beside a bare deadline loop of the
+//   - the pace of 500 paced bytes of a page as the game hands them to the page
+//     (a character whole, at its last byte's step), mean period a byte and
+//     99th percentile gap past the pauses of the bytes held with it, beside a bare deadline loop of the
 //     page's own script in the same run; at a desktop's size, and at a
 //     phone's with the processor slowed four times;
 //   - from a space pressed (or a finger lifted from a tap, on the phone) to
@@ -33,6 +34,14 @@ function percentile(values, share) {
 function pace(times) {
   const gaps = gapsOf(times);
   return { mean: (times.at(-1) - times[0]) / gaps.length, p99: percentile(gaps, 0.99) };
+}
+
+// The game writes a character whole at its last byte's step: the time over the
+// bytes, and each gap less the pauses of the bytes that came with it.
+function paceOfWrites(writes) {
+  const bytes = writes.slice(1).reduce((sum, [, written]) => sum + written.length, 0);
+  const gaps = writes.slice(1).map(([at, written], i) => at - writes[i][0] - PERIOD * (written.length - 1));
+  return { mean: (writes.at(-1)[0] - writes[0][0]) / bytes, p99: percentile(gaps, 0.99) };
 }
 
 // The limit: a loop of the page's own script that sleeps to the same 20 ms
@@ -116,21 +125,23 @@ async function paceAndHurry(play, hurry) {
   await play.expect("\x1b[1m# Object 1");
   const first = await play.page.evaluate(() => window.gameWrites.length);
   await sleep(BYTES * PERIOD + 1000);
-  const enough = ([from, bytes]) => window.gameWrites.length > from + bytes;
+  const enough = ([from, bytes]) => window.gameWrites.slice(from).flatMap(([, written]) => [...written]).length > bytes;
   await play.waitFor(enough, [first, BYTES], 60000);
-  const paced = await play.page.evaluate(
-    ([from, bytes]) => window.gameWrites.slice(from, from + bytes + 1).map(([at, written]) => [at, written[0]]),
+  const writes = await play.page.evaluate(
+    ([from, bytes]) => window.gameWrites.slice(from, from + bytes + 1).map(([at, written]) => [at, [...written]]),
     [first, BYTES],
   );
+  const paced = [];
+  for (let bytes = 0; bytes <= BYTES; bytes += paced.at(-1)[1].length) paced.push(writes[paced.length]);
   await hurry();
   await play.expect("archive/object-1\n");
   const hurried = await play.page.evaluate(() => window.writeTimes.at(-1)[1] - window.pressTimes.at(-1));
   await play.type("x");
   await play.expect("（不输入则退出终端）：");
   return {
-    game: pace(paced.map(([at]) => at)),
+    game: paceOfWrites(paced),
     sleeping: pace(await play.page.evaluate(deadlineLoop, [BYTES + 1, PERIOD])),
-    writing: pace(await play.page.evaluate(deadlineLoop, [paced.map(([, byte]) => byte), PERIOD])),
+    writing: pace(await play.page.evaluate(deadlineLoop, [paced.flatMap(([, written]) => written), PERIOD])),
     hurried,
   };
 }
