@@ -207,18 +207,13 @@ TEST_P(Level0, TheExplorerTerminalBeforeTheStory) {
     Walk walk(HUANGLANG_BINARY, 24, GetParam());
     walk.expect("》a");
     walk.choose('b');
-    const std::pair<std::string, std::string> pages[] = {{"list", "red-rooms\n"},
-                                                         {"manila-room-document", MANILA_PAGE_END}};
-    for (const auto& [key, end] : pages) {
+    for (const std::string key : {"list", "manila-room-document", "level-0", "level-1", "red-rooms",
+                                  "object-1", "phenomenon-c-0"}) {
         walk.expect(TERMINAL_PROMPT);
         walk.play.send(key + "\r");
-        walk.read(end);
-        walk.anyKey();
-    }
-    for (const char* key : {"level-0", "level-1", "red-rooms", "object-1", "phenomenon-c-0"}) {
-        walk.expect(TERMINAL_PROMPT);
-        walk.play.send(std::string(key) + "\r");
-        walk.read("/archive/" + std::string(key) + "\n");
+        walk.read(key == "list"                   ? "red-rooms\n"
+                  : key == "manila-room-document" ? MANILA_PAGE_END
+                                                  : "/archive/" + key + "\n");  // its last line
         walk.anyKey();
     }
     walk.expect(TERMINAL_PROMPT);
