@@ -11,7 +11,8 @@
 #define LINK BOLD UNDLI FRED  // words and （key）, then COLOR
 
 // The survival-difficulty block: its head, one line for the class, three lines.
-#define SDTITLE FWHITE BOLD UNDLI "生存难度："
+// The head in the terminal's own text colour: white would vanish on a light one.
+#define SDTITLE FDEFAULT BOLD UNDLI "生存难度："
 
 #define SD_SAFE "- 安全\n"
 #define SD_USAFE "- 不安全\n"

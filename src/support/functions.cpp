@@ -3,6 +3,8 @@
 
 #include <fmt/format.h>
 
+#include <cstdlib>
+
 #include "support/input.h"
 #include "support/platform.h"
 #include "support/text.h"
@@ -37,12 +39,17 @@ namespace {
 // character whose last bytes are still to come are held until then, so the
 // console only ever gets whole ones. A suspend resets the attributes for the
 // shell's lines; when the game is back they are written again before its next
-// byte, so a title stopped half way goes on bold.
+// byte, so a title stopped half way goes on bold. It also keeps the last line
+// that holds text, for a reader to show again below the shell's lines.
 struct Pen {
     std::string attributes;  // SGR sequences since the last reset
     std::string unfinished;  // an escape sequence or a character begun
     unsigned resumes = 0;    // the console's resumes when last written to
     Text::Row row;           // the cursor's column, and the width it wraps at
+    char lastByte = '\n';    // the last byte the console was told
+    std::string recent;      // the last line with text, from its start, and the line ends after it
+    bool lineHasText = false;  // the cursor's line holds text: recent ends with it
+    std::string lineStyle;     // attributes set on the cursor's line before its text
 };
 
 Pen pen;
@@ -50,13 +57,48 @@ Pen pen;
 // More is no sequence or character the game writes: out as it is.
 constexpr std::size_t LONGEST_UNIT = 256;
 
-// A finished escape sequence: attributes are kept, a reset clears them.
+// Where the ways out need a line feed to leave the shell a line of its own:
+// the column where the kit knows it, else whether the last byte was a line feed.
+bool cursorAtLineStart() { return pen.row.column ? *pen.row.column == 0 : pen.lastByte == '\n'; }
+
+// A finished escape sequence: attributes are kept, a reset clears them. Any
+// other (a clear, a cursor move) leaves no line to show again.
 void noteSequence(std::string_view sequence) {
-    if (sequence.size() < 3 || sequence[1] != '[' || sequence.back() != 'm') return;
+    const bool style = sequence.size() >= 3 && sequence[1] == '[' && sequence.back() == 'm';
+    if (!style) {
+        pen.recent.clear();
+        pen.lineHasText = false;
+        pen.lineStyle.clear();
+        return;
+    }
+    (pen.lineHasText ? pen.recent : pen.lineStyle) += sequence;
     const std::string_view parameters = sequence.substr(2, sequence.size() - 3);
     if (parameters.empty() || parameters == "0" || parameters.starts_with("0;"))
         pen.attributes.clear();
     if (!parameters.empty() && parameters != "0") pen.attributes += sequence;
+}
+
+// A character of text: a line with text replaces the last one kept.
+void noteText(std::string_view character) {
+    if (character == "\n") {
+        if (!pen.recent.empty()) pen.recent += character;
+        pen.lineHasText = false;
+        pen.lineStyle.clear();
+    } else if (!pen.lineHasText) {
+        pen.recent = pen.lineStyle;
+        pen.recent += character;
+        pen.lineHasText = true;
+    } else {
+        pen.recent += character;
+    }
+}
+
+void noteUnit(std::string_view unit) {
+    if (unit[0] == '\033') {
+        noteSequence(unit);
+    } else {
+        noteText(unit);
+    }
 }
 
 // What the console is told for text[from, to): whole characters and escape
@@ -70,7 +112,7 @@ std::string setOut(std::string_view text, std::size_t from, std::size_t to, bool
         if (whole > 0) {  // the common case, a unit all in what is given
             const std::string_view unit = given.substr(i, whole);
             pen.row.set(out, unit, text.substr(i + whole), pen.attributes, set);
-            if (unit[0] == '\033') noteSequence(unit);
+            noteUnit(unit);
             i += whole;
             continue;
         }
@@ -83,7 +125,7 @@ std::string setOut(std::string_view text, std::size_t from, std::size_t to, bool
             pen.unfinished.erase(0, length);
             const std::string_view after = pen.unfinished.empty() ? text.substr(i) : "";
             pen.row.set(out, unit, after, pen.attributes, set);
-            if (unit[0] == '\033') noteSequence(unit);
+            noteUnit(unit);
         }
     }
     return out;
@@ -105,8 +147,16 @@ void write(std::string_view text, std::size_t from, std::size_t to, bool set) {
         pen.row.column.reset();
     }
     out += setOut(text, from, to, set);
-    // Nobody is left to read the story: end as quietly as on closed input.
-    if (!out.empty() && !Platform::writeOutput(out.data(), out.size())) Platform::quit(0);
+    if (out.empty()) return;
+    pen.lastByte = out.back();
+    // Told before the write: a signal is often taken the moment the write
+    // returns, when the terminal's reader answers it at once.
+    Platform::noteMidLine(!cursorAtLineStart());
+    const Platform::Written written = Platform::writeOutput(out.data(), out.size());
+    // Nobody is left to read the story: end as quietly as on closed input. A
+    // write that failed otherwise (a full disk) is no success.
+    if (written == Platform::Written::CLOSED) Platform::quit(0);
+    if (written == Platform::Written::FAILED) Platform::quit(EXIT_FAILURE);
 }
 
 }  // namespace
@@ -166,7 +216,7 @@ void slowOutput(const std::string& s, unsigned sleepTime, bool canSkip) {
     }
 }
 
-// ---- Choice -------------------------------------------------------------------
+// ---- Keys on screen -----------------------------------------------------------
 
 char selector(char& to, const std::string& items) {
     if (items.empty()) return 0;
@@ -190,6 +240,19 @@ char selector(char& to, const std::string& items) {
     }
     to = answer;
     return answer;
+}
+
+// After a suspend the shell's lines stand below the prompt that asked for the
+// key: it is shown again where the player looks.
+void waitKey() {
+    unsigned resumes = Platform::resumes();
+    const Refresh refresh = [&](bool /*keyNext*/) -> std::optional<Platform::Clock::time_point> {
+        if (Platform::resumes() == resumes) return std::nullopt;
+        resumes = Platform::resumes();
+        print("\n" + pen.recent);
+        return std::nullopt;
+    };
+    readKey(refresh);
 }
 
 // ---- Time ---------------------------------------------------------------------

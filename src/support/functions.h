@@ -83,7 +83,8 @@ void editWinLength(int x);             // 80 or 132 columns; other widths write 
 
 // ---- Output -------------------------------------------------------------------
 
-// Writes the bytes at once. A closed output ends the game quietly (exit code 0).
+// Writes the bytes at once. A closed output ends the game quietly (exit code 0);
+// a write that fails otherwise (a full disk) ends it with a failure status.
 // At a terminal whose width is known, text is set as a Chinese page is: where
 // a character would cross the margin, the row ends early (spaces to the
 // margin) at the last place a line may break, so no row begins with a closing
@@ -118,18 +119,22 @@ bool keyPressed();
 // Waits for one key and returns its first byte; any Enter comes back as ENTER.
 // A key is what one key press sends, taken whole: a character (a Chinese one
 // is three bytes, and comes back as its first) or an escape sequence (an arrow
-// comes back as ESC). When input has ended, the game ends quietly (exit code 0).
+// comes back as ESC). Reports a terminal sends of itself (focus, mouse,
+// colours, its identity) are no key and are skipped whole. When input has
+// ended, the game ends quietly (exit code 0).
 int readKey();
 
-// Waits for one key and drops it.
+// Waits for one key and drops it. After a suspend the last line with text (the
+// prompt that asked for the key) is drawn again below the shell's lines.
 void waitKey();
 
 // Writes prompt at the start of a line, then reads one line without its line
 // end. On a terminal the typed text is echoed and can be edited (Backspace,
-// Ctrl-U) across the rows it wraps onto; control characters and escape
-// sequences are dropped, and the line grows no taller than the window. The
-// prompt and the text are drawn again on a fresh line after a suspend, and in
-// place once a new window size has settled. A last line without a line end
+// Ctrl-U) across the rows it wraps onto, a character and its combining marks
+// being one; control characters and escape sequences are dropped, and the
+// line grows no taller than the window. The prompt and the text are drawn
+// again on a fresh line after a suspend, and in place once a new window size
+// has settled. A last line without a line end
 // still counts; once input has ended, every call yields an empty line. Lines
 // are held to MAX_LINE bytes, ending at a character's end, and the rest of a
 // longer line is dropped.

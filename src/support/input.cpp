@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <climits>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/functions.h"
@@ -29,6 +30,7 @@ struct InputBuffer {
     std::size_t next = 0;  // index of the next byte to take
     bool afterCR = false;  // the last byte taken was CR: an LF right after it is the same Enter
     bool ended = false;    // the last read found the input ended
+    std::string held;      // a key taken to look past the reports before it, not yet read
 };
 
 InputBuffer input;
@@ -138,6 +140,13 @@ void takeMouseReport(std::string& key) {
     for (int i = 0; i < 3 && tail(); ++i) key += static_cast<char>(take());
 }
 
+// The Linux console's F1 to F5: ESC [ [ and a letter.
+void takeConsoleFunctionKey(std::string& key) {
+    key += static_cast<char>(take());
+    if (const auto letter = tail(); letter && Text::isFinal(*letter))
+        key += static_cast<char>(take());
+}
+
 void takeEscapeTail(std::string& key) {
     // Escape alone, when another Escape or a control follows: Enter right
     // after Escape is still Enter.
@@ -147,6 +156,7 @@ void takeEscapeTail(std::string& key) {
     switch (*introducer) {
         case '[':
             if (tail() == 'M') return takeMouseReport(key);
+            if (tail() == '[') return takeConsoleFunctionKey(key);
             return takeControlSequence(key);
         case 'O': return takeControlSequence(key);
         case ']':
@@ -163,15 +173,8 @@ void takeEscapeTail(std::string& key) {
     }
 }
 
-// The next key, waiting for one if need be; nothing once input has ended.
-// With a refresh, a change of the console while it waits is shown first.
-std::optional<std::string> nextKey(const Refresh& refresh = nullptr) {
-    for (;;) {
-        if (byteBuffered()) break;
-        if (refresh && Platform::waitInput(refresh(false)) != Wake::INPUT) continue;
-        if (!fill(true)) return std::nullopt;
-    }
-    if (refresh) refresh(true);
+// The key whose first byte is buffered.
+std::string takeKey() {
     const unsigned char first = take();
     std::string key(1, static_cast<char>(first));
     if (first == ESCAPE) {
@@ -180,6 +183,41 @@ std::optional<std::string> nextKey(const Refresh& refresh = nullptr) {
         takeCharacterTail(key);
     }
     return key;
+}
+
+// What a terminal sends of itself rather than for a key: a string (a colour,
+// a setting), a mouse or focus report, an answer to a question (its identity,
+// a mode) with a private marker or an intermediate byte. A terminal left in
+// such a mode by another program sends them unasked.
+bool isReport(std::string_view key) {
+    if (key.size() < 2 || key[0] != '\033') return false;
+    if (std::string_view("]P_^X").find(key[1]) != std::string_view::npos) return true;
+    if (key[1] != '[' || key.size() < 3) return false;
+    const std::string_view parameters = key.substr(2, key.size() - 3);
+    const char final = key.back();
+    const bool marked = !parameters.empty() && parameters[0] >= '<' && parameters[0] <= '?';
+    const bool intermediate = std::any_of(parameters.begin(), parameters.end(),
+                                          [](char c) { return c >= 0x20 && c <= 0x2F; });
+    const bool focus = parameters.empty() && (final == 'I' || final == 'O');
+    return marked || intermediate || focus || key.starts_with("\033[M") || final == 'M' ||
+           final == 'm' || final == 'c' || final == 'n' || final == 't';
+}
+
+bool keyBuffered() { return !input.held.empty() || byteBuffered(); }
+
+// The next key, waiting for one if need be; nothing once input has ended.
+// With a refresh, a change of the console while it waits is shown first.
+// Reports are no key press: they are dropped whole.
+std::optional<std::string> nextKey(const Refresh& refresh = nullptr) {
+    for (;;) {
+        while (!keyBuffered()) {
+            if (refresh && Platform::waitInput(refresh(false)) != Wake::INPUT) continue;
+            if (!fill(true)) return std::nullopt;
+        }
+        if (refresh) refresh(true);
+        std::string key = input.held.empty() ? takeKey() : std::exchange(input.held, {});
+        if (!isReport(key)) return key;
+    }
 }
 
 // ---- The line editor ----------------------------------------------------------
@@ -235,8 +273,14 @@ class LineEditor {
         } else {
             const Text::Character character = Text::characterAt(key, 0);
             // Controls, C1 ones too, escape sequences and broken bytes are no text.
-            if (character.valid && character.size == key.size() && !Text::isControl(character.code))
-                append(key, Text::columnsOf(character.code));
+            if (!character.valid || character.size != key.size() || Text::isControl(character.code))
+                return;
+            const int columns = Text::columnsOf(character.code);
+            if (columns > 0) {
+                append(key, columns);
+            } else {
+                attach(key);
+            }
         }
     }
 
@@ -342,6 +386,16 @@ class LineEditor {
         parked_.reset();
     }
 
+    // A character of no columns (a combining mark, a variation selector) is
+    // drawn with the one before it, and goes with it: one Backspace erases
+    // both, as the terminal shows them as one. Before any it has nothing to
+    // sit on, and is dropped.
+    void attach(std::string_view mark) {
+        if (glyphs_.empty() || line.size() + mark.size() > MAX_LINE) return;
+        line += mark;
+        draw(mark);
+    }
+
     // From the cursor's place to another, up the rows and along the row.
     void moveCursor(Spot from, Spot to) {
         if (from.row > to.row) draw("\033[" + std::to_string(from.row - to.row) + "A");
@@ -355,7 +409,6 @@ class LineEditor {
         glyphs_.pop_back();
         const Spot cursor = parked_.value_or(last.end);
         line.resize(last.start);
-        if (last.columns == 0) return;  // a combining mark has no cell of its own
         const Spot before = end();
         const Spot from{last.end.row, last.end.column - last.columns};  // its first cell
         if (cursor == last.end && last.end.column < width_) {
@@ -419,9 +472,18 @@ std::string pipedLine() {
 
 // ---- Keys ---------------------------------------------------------------------
 
-bool keyPressed() { return byteWaiting(); }
+// Reports waiting are taken off now, so a reader told a key is there never
+// waits behind one.
+bool keyPressed() {
+    while (input.held.empty() && byteWaiting()) {
+        if (peek() != ESCAPE) return true;
+        std::string key = takeKey();
+        if (!isReport(key)) input.held = std::move(key);
+    }
+    return !input.held.empty();
+}
 
-bool inputEnded() { return input.ended && !byteBuffered(); }
+bool inputEnded() { return input.ended && !keyBuffered(); }
 
 int readKey(const Refresh& refresh) {
     const auto key = nextKey(refresh);
@@ -432,18 +494,16 @@ int readKey(const Refresh& refresh) {
 
 int readKey() { return readKey(nullptr); }
 
-void waitKey() { readKey(); }
-
 // ---- Pauses -------------------------------------------------------------------
 
 void pauseUnlessHurried(Clock::time_point deadline) {
     // The writer has just looked for a key: only the buffer needs a second look.
-    while (!byteBuffered()) {
+    while (!keyBuffered()) {
         const Wake wake = Platform::waitInput(deadline);
         if (wake == Wake::DEADLINE) return;
         if (wake == Wake::INPUT && !byteWaiting()) return;  // input has ended
     }
-    if (!hurries(peek())) Platform::sleepUntil(deadline);
+    if (!input.held.empty() || !hurries(peek())) Platform::sleepUntil(deadline);
 }
 
 // ---- Lines --------------------------------------------------------------------

@@ -19,7 +19,8 @@ using Clock = std::chrono::steady_clock;
 // ---- Console mode -------------------------------------------------------------
 
 // Switches to UTF-8 and key mode, and arranges for the mode it found to come
-// back on every way out. Only the first call does anything.
+// back on every way out, the window's title too where a terminal keeps a
+// stack of them. Only the first call does anything.
 void prepareConsole();
 
 // Turns on VT processing for standard output where a console needs asking.
@@ -61,9 +62,20 @@ std::size_t readInput(char* buffer, std::size_t size);
 
 // ---- Output -------------------------------------------------------------------
 
+// How a write ended: every byte out; the reader gone (a closed pipe, a hung-up
+// terminal), after which the game ends quietly; or a failure such as a full
+// disk, which is no success and ends the game with a failure status.
+enum class Written { ALL, CLOSED, FAILED };
+
 // Writes all bytes unbuffered: whole characters and whole escape sequences,
-// never a part of one. False when standard output is closed or broken.
-bool writeOutput(const char* data, std::size_t size);
+// never a part of one.
+Written writeOutput(const char* data, std::size_t size);
+
+// Whether the cursor will stand inside a line after the write about to be
+// made, for the ways out to end that line before the shell's prompt. The
+// output layer tells before each write; a signal handler may read it, so a
+// platform keeps it async-signal-safe.
+void noteMidLine(bool midLine);
 
 // ---- Time and exit ------------------------------------------------------------
 

@@ -39,6 +39,9 @@ bool prepared = false;                    // prepareConsole has run
 bool inputEnded = false;                  // standard input has ended; it stays so
 int wakeRead = -1;                        // a pipe the continue and resize handlers write
 int wakeWrite = -1;                       //   to, so a select waiting for a key returns
+volatile sig_atomic_t leaving = 0;        // the way out has begun: it runs once
+volatile sig_atomic_t midLine = 0;        // the output layer says the cursor is inside a line
+volatile sig_atomic_t titleSaved = 0;     // the title found is on the terminal's title stack
 
 // Every signal whose default action ends the process, but SIGKILL and SIGSTOP,
 // which cannot be caught. The mode is restored, then the signal is raised again
@@ -76,7 +79,8 @@ bool inForeground() {
 termios keyModeFrom(const termios& mode) {
     termios keys = mode;
     keys.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ECHONL | IEXTEN);
-    keys.c_iflag &= ~static_cast<tcflag_t>(IXON);
+    // Enter as CR LF (a terminal in new-line mode) must not become two line feeds.
+    keys.c_iflag &= ~static_cast<tcflag_t>(IXON | ICRNL);
     keys.c_cc[VMIN] = 1;
     keys.c_cc[VTIME] = 0;
     return keys;
@@ -112,17 +116,31 @@ void takeTheFront() {
     enterKeyMode();
 }
 
+// Runs work with the signals of a set held off.
+template <typename Work>
+void withHeld(const sigset_t& held, Work work) {
+    sigset_t previous;
+    sigprocmask(SIG_BLOCK, &held, &previous);
+    work();
+    sigprocmask(SIG_SETMASK, &previous, nullptr);
+}
+
 // Runs work with the suspend and continue handlers held off.
 template <typename Work>
 void withJobControlHeld(Work work) {
     sigset_t jobControl;
-    sigset_t previous;
     sigemptyset(&jobControl);
     sigaddset(&jobControl, SIGCONT);
     sigaddset(&jobControl, SIGTSTP);
-    sigprocmask(SIG_BLOCK, &jobControl, &previous);
-    work();
-    sigprocmask(SIG_SETMASK, &previous, nullptr);
+    withHeld(jobControl, work);
+}
+
+// Runs work with every signal that can be held held off.
+template <typename Work>
+void withSignalsHeld(Work work) {
+    sigset_t all;
+    sigfillset(&all);
+    withHeld(all, work);
 }
 
 // A job brought to the front without a continue finds out at its next look;
@@ -136,23 +154,59 @@ bool cameToTheFront() {
     return came;
 }
 
-// Puts back the mode we found. Idempotent and safe from a signal handler. The
-// continue and suspend handlers are held off while the mode goes back, and find
-// keyModeWanted cleared when they run: nothing brings key mode back after.
+// Writes what the terminal takes at once and lets the rest go: a way out
+// never waits on a terminal that has stopped reading, and a failed write is
+// let go, as we are leaving. Signals are held off while output is
+// non-blocking, so none finds it so and keeps it.
+void writeWithoutWaiting(const char* data, std::size_t size) {
+    withSignalsHeld([&] {
+        const int flags = fcntl(STDOUT_FILENO, F_GETFL);
+        if (flags == -1) return;
+        fcntl(STDOUT_FILENO, F_SETFL, flags | O_NONBLOCK);
+        while (size > 0) {
+            const ssize_t written = write(STDOUT_FILENO, data, size);
+            if (written > 0) {
+                data += written;
+                size -= static_cast<std::size_t>(written);
+            } else if (written == 0 || errno != EINTR) {
+                break;
+            }
+        }
+        fcntl(STDOUT_FILENO, F_SETFL, flags);
+    });
+}
+
+template <std::size_t N>
+void append(char* bytes, std::size_t& size, const char (&text)[N]) {
+    for (std::size_t i = 0; i + 1 < N; ++i) bytes[size++] = text[i];
+}
+
+// Before the shell's lines: the attributes reset, whatever a page was in the
+// middle of. Leaving for good, also the cursor at the start of a line and the
+// window's title put back.
+void tidyTerminal(bool forGood) {
+    if (!outputIsTerminal) return;
+    char bytes[32];
+    std::size_t size = 0;
+    append(bytes, size, "\033[0m");
+    if (forGood && midLine != 0) bytes[size++] = '\n';
+    if (forGood && titleSaved != 0) append(bytes, size, "\033[23;0t");
+    writeWithoutWaiting(bytes, size);
+}
+
+// Leaves the terminal tidy and puts back the mode we found. Idempotent and
+// safe from a signal handler. Signals are held off meanwhile: the continue and
+// suspend handlers find keyModeWanted cleared when they run, so nothing brings
+// key mode back after, and no other way out starts over this one.
 void restoreConsole() {
-    withJobControlHeld([] {
+    withSignalsHeld([] {
+        if (leaving != 0) return;
+        leaving = 1;
+        tidyTerminal(true);
         if (keyModeWanted == 0) return;
         keyModeWanted = 0;
         if (modeTaken != 0 && inForeground()) applyMode(savedMode);
     });
-}
-
-// The next program's text starts plain, whatever a page was in the middle of.
-// A failed write is let go: we are on our way out.
-void resetAttributes() {
-    static constexpr char reset[] = "\033[0m";
-    if (!outputIsTerminal) return;
-    [[maybe_unused]] const ssize_t written = write(STDOUT_FILENO, reset, sizeof reset - 1);
 }
 
 // A full pipe already holds a wake-up, so a failed write loses nothing.
@@ -174,7 +228,6 @@ void setHandler(int signal, void (*handler)(int), int flags) {
 
 void onFatalSignal(int signal) {
     const int savedErrno = errno;
-    resetAttributes();
     restoreConsole();
     setHandler(signal, SIG_DFL, 0);
     raise(signal);  // delivered with the default action as this handler returns
@@ -186,7 +239,7 @@ void onFatalSignal(int signal) {
 // of; the game sets its attributes again when it is back.
 void onSuspend(int /*signal*/) {
     const int savedErrno = errno;
-    resetAttributes();
+    tidyTerminal(false);
     leaveKeyMode();
     setHandler(SIGTSTP, SIG_DFL, 0);
     sigset_t suspend;
@@ -245,6 +298,13 @@ void installJobControlHandlers() {
 }
 
 void restoreAtExit() { restoreConsole(); }
+
+// On the terminal's title stack, for every way out to pop; terminals without
+// one ignore both.
+void saveTitle() {
+    static constexpr char push[] = "\033[22;0t";
+    titleSaved = writeOutput(push, sizeof push - 1) == Written::ALL ? 1 : 0;
+}
 
 // Out of the way of standard input, output and error, which may be closed at
 // start, and not passed on to anything we might run.
@@ -333,6 +393,17 @@ void waitForForeground() {
     cameToTheFront();
 }
 
+// Keys are waiting, but we are in the background. A read would stop the job
+// until fg, inside the read, and at fg the read would wait on for a key before
+// anyone could draw their line again. So the job stops here, before reading,
+// as the terminal would stop it; where it cannot stop (SIGTTIN ignored, an
+// orphaned process group) or goes on in the background, it waits for the front.
+void askForTheFront() {
+    behind = true;
+    if (!ignoredAtStart(SIGTTIN)) kill(0, SIGTTIN);  // the whole job, as the terminal does
+    while (!inForeground()) waitReadable(false, &A_WHILE);
+}
+
 }  // namespace
 
 // ---- Console mode -------------------------------------------------------------
@@ -343,6 +414,7 @@ void prepareConsole() {
     // A reader that went away must show up as a failed write, not kill us.
     if (!ignoredAtStart(SIGPIPE)) setHandler(SIGPIPE, SIG_IGN, 0);
     outputIsTerminal = isatty(STDOUT_FILENO) == 1;
+    if (outputIsTerminal) saveTitle();
     const bool keys = isatty(STDIN_FILENO) == 1;
     // A terminal on either side has something to put back when a signal ends us.
     if (keys || outputIsTerminal) installFatalHandlers();
@@ -363,9 +435,13 @@ bool inputIsTerminal() { return isatty(STDIN_FILENO) == 1; }
 
 unsigned resumes() { return static_cast<unsigned>(resumeCount); }
 
+// The window the game writes to, or when that is a pipe (into a log, say),
+// the one the keys come from.
 WindowSize windowSize() {
     winsize size{};
-    if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == -1) return {};
+    if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == -1 &&
+        ioctl(STDIN_FILENO, TIOCGWINSZ, &size) == -1)
+        return {};
     return {size.ws_col, size.ws_row};
 }
 
@@ -381,6 +457,10 @@ Wake waitInput(std::optional<Clock::time_point> deadline) {
         if (behind && (!deadline || timeout.tv_sec > 0 || timeout.tv_usec > A_WHILE.tv_usec))
             timeout = A_WHILE;
         const Ready ready = waitReadable(true, deadline || behind ? &timeout : nullptr);
+        if (ready.input && !inForeground()) {
+            askForTheFront();
+            continue;
+        }
         if (ready.input) return Wake::INPUT;
         if (ready.woken) return Wake::CHANGED;
         if (deadline && Clock::now() >= *deadline) return Wake::DEADLINE;
@@ -410,7 +490,17 @@ std::size_t readInput(char* buffer, std::size_t size) {
 
 // ---- Output -------------------------------------------------------------------
 
-bool writeOutput(const char* data, std::size_t size) {
+namespace {
+
+// A reader gone: a closed pipe, a hung-up terminal, no output at all.
+bool readerGone(int error) {
+    return error == EPIPE || error == EBADF ||
+           (outputIsTerminal && (error == EIO || error == ENXIO));
+}
+
+}  // namespace
+
+Written writeOutput(const char* data, std::size_t size) {
     while (size > 0) {
         const ssize_t written = write(STDOUT_FILENO, data, size);
         if (written > 0) {
@@ -418,13 +508,17 @@ bool writeOutput(const char* data, std::size_t size) {
             size -= static_cast<std::size_t>(written);
             continue;
         }
-        const bool interrupted = written == -1 && errno == EINTR;
-        const bool full = written == -1 && (errno == EAGAIN || errno == EWOULDBLOCK);
-        // A signal or a full non-blocking terminal: try again; anything else is a closed output.
-        if (!interrupted && !(full && waitWritable())) return false;
+        if (written == 0) return Written::CLOSED;
+        const bool interrupted = errno == EINTR;
+        const bool full = errno == EAGAIN || errno == EWOULDBLOCK;
+        // A signal or a full non-blocking terminal: try again.
+        if (interrupted || (full && waitWritable())) continue;
+        return readerGone(errno) || full ? Written::CLOSED : Written::FAILED;
     }
-    return true;
+    return Written::ALL;
 }
+
+void noteMidLine(bool inLine) { midLine = inLine ? 1 : 0; }
 
 // ---- Time and exit ------------------------------------------------------------
 

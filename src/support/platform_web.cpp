@@ -106,10 +106,13 @@ std::size_t readInput(char* buffer, std::size_t size) {
 
 // ---- Output -------------------------------------------------------------------
 
-bool writeOutput(const char* data, std::size_t size) {
+Written writeOutput(const char* data, std::size_t size) {
     pageWrite(data, static_cast<int>(size));
-    return true;
+    return Written::ALL;
 }
+
+// The page's terminal is never handed to anyone else: no line to end for a shell.
+void noteMidLine(bool /*midLine*/) {}
 
 // ---- Time and exit ------------------------------------------------------------
 

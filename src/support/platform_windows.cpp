@@ -396,7 +396,12 @@ std::size_t readInput(char* buffer, std::size_t size) {
 // The kit hands over whole characters and escape sequences only: consoles that
 // decode each write on its own (Wine's, Windows' before 10 version 1903) show
 // them intact.
-bool writeOutput(const char* data, std::size_t size) { return writeAll(data, size); }
+Written writeOutput(const char* data, std::size_t size) {
+    return writeAll(data, size) ? Written::ALL : Written::CLOSED;
+}
+
+// The console's way out writes no line end of its own.
+void noteMidLine(bool /*midLine*/) {}
 
 // ---- Time and exit ------------------------------------------------------------
 

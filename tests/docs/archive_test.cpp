@@ -23,7 +23,7 @@ const std::string ATTRIBUTION =
     "\n\n》除非特别注明，本页内容采用以下授权方式：Creative Commons Attribution-ShareAlike 3.0 "
     "License；原文链接：https://huanglang.example.org/archive/";
 const std::string SD1_TEXT =
-    "\x1b[37m\x1b[1m\x1b[4m生存难度：等级 1\n\x1b[0m- 安全\n- 稳定\n- 极少量实体\n\n";
+    "\x1b[39m\x1b[1m\x1b[4m生存难度：等级 1\n\x1b[0m- 安全\n- 稳定\n- 极少量实体\n\n";
 const std::string LINK_OPEN = "\x1b[1m\x1b[4m\x1b[31m";
 
 class Archive : public ::testing::Test {
@@ -123,9 +123,9 @@ TEST_F(Archive, TheManilaPaperIsTheNoclippingPageThenTheGuideToLevels) {
 TEST(Markup, SurvivalBlocksAreTheirExactBytes) {
     EXPECT_BYTES(SD1_TEXT, SD1);
     EXPECT_BYTES(
-        "\x1b[37m\x1b[1m\x1b[4m生存难度：等级 0\n\x1b[0m- 不安全\n- 不稳定\n- 实体绝迹\n\n", SD0);
+        "\x1b[39m\x1b[1m\x1b[4m生存难度：等级 0\n\x1b[0m- 不安全\n- 不稳定\n- 实体绝迹\n\n", SD0);
     EXPECT_BYTES(
-        "\x1b[37m\x1b[1m\x1b[4m生存难度：等级 5\n\x1b[0m- 不安全\n- 不稳定\n- 实体横行\n\n", SD5);
+        "\x1b[39m\x1b[1m\x1b[4m生存难度：等级 5\n\x1b[0m- 不安全\n- 不稳定\n- 实体横行\n\n", SD5);
     EXPECT_BYTES(std::string(SD_ENT_2), SD_ENT_3);
 }
 
@@ -133,7 +133,7 @@ TEST_F(Archive, EachPageHoldsItsFixedLinesInOrder) {
     EXPECT_EQ(missingInOrder(page("phenomenon-c-0"), NOCLIPPING_LINES), "");
     EXPECT_EQ(missingInOrder(page("manila-room-document"), NOCLIPPING_LINES), "");
     const std::string redRoomsHead =
-        "\x1b[1m# 红室\x1b[0m\n\n\x1b[37m\x1b[1m\x1b[4m生存难度：等级 3\x1b[0m\n"
+        "\x1b[1m# 红室\x1b[0m\n\n\x1b[39m\x1b[1m\x1b[4m生存难度：等级 3\x1b[0m\n"
         "- 不安全且不稳定\n- 环境危害\n- 实体绝迹\n\n";
     EXPECT_EQ(missingInOrder(page("red-rooms"),
                              {redRoomsHead, section("描述"), section("基地、前哨和社区"),

@@ -22,7 +22,7 @@ TEST(PacedText, TricklesInAndSpaceHurriesIt) {
     // Ten bytes take at least nine pauses; written at once they would come together.
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(180));
     ASSERT_TRUE(play.hurryTo("[done]", 10s)) << "the space did not hurry the text";
-    EXPECT_EQ(play.transcript(), text + "[done]");
+    EXPECT_EQ(play.transcript(), TITLE_SAVED + text + "[done]");
     play.send("q");
     ASSERT_TRUE(play.expect("[key 71]"));
 }
@@ -42,9 +42,9 @@ TEST(LineEditor, EchoesAndErasesWholeCharactersOnScreen) {
     EXPECT_EQ(screen.row(0), "> 黄list");
     EXPECT_EQ(screen.cursorColumn(), 8);  // "> " 2, 黄 2, list 4
 
-    play.send("\r");
+    play.send("\r\nx\r\r");                             // CR LF is one Enter
     ASSERT_TRUE(play.expect("[line e9bb846c697374]"));  // 黄 then list
-    play.send("\r");
+    ASSERT_TRUE(play.expect("[line 78]"));
     ASSERT_TRUE(play.expect("[line ]"));
     EXPECT_TRUE(exitedWith(play.waitExit(), 0));
 }
@@ -106,26 +106,31 @@ TEST(LineEditor, KeepsTheScreenEqualToTheLineAtAnyWidth) {
          "a" + twenty.substr(0, 54) + "bc"},
         {"ab😀\x7f〈\x7f", "ab"},                                       // two columns each
         {"e\u0483\u302a\u1160x", "e\u0483\u302a\u1160x"},              // marks take none
+        {"e\u0301\x7fx", "x"},                                         // and go with their base
         {"ab\u009b2J\u009d0;X\u009c", "ab2J0;X"},                      // C1 controls dropped
         {"li\x1b[As\x1b[15~\x1b[M !!t\x1b]11;rgb:0/0/0\x07", "list"},  // keys and reports
+        {"\x1b[Il\x1b[<0;10;5Mi\x1b[[As\x1b[?64;1;2ct", "list"},       // the Linux console's F1
         {std::string(2000, 'x') + "\x15level-1", "level-1"},           // no taller than the window
     };
     std::mt19937 random(11);
     for (int i = 0; i < 12; ++i) edits.push_back(randomEdit(random));
 
-    for (const unsigned short width : {20, 41, 80}) {
+    // Piped: the output goes into a pipe (a log), the keys come from the terminal.
+    for (const auto& [width, piped] :
+         {std::pair<unsigned short, bool>{20, false}, {41, false}, {80, false}, {20, true}}) {
         SCOPED_TRACE(width);
         Launch launch = probe({"lines", prompt});
         launch.columns = width;
+        launch.pipedOutput = piped;
         PtyGame play(launch);
         std::size_t start = 0;  // where the prompt begins
         ASSERT_TRUE(play.expect(prompt));
         for (const Edit& edit : edits) {
             SCOPED_TRACE(edit.keys);
             play.send(edit.keys + "\r");
-            const std::string done = "\r\n[line " + hex(edit.line) + "]\r\n";
-            ASSERT_TRUE(play.expect(done));
-            const std::size_t end = play.transcript().find("\r\n[line ", start);
+            const std::string lineEnd = piped ? "\n" : "\r\n";
+            ASSERT_TRUE(play.expect(lineEnd + "[line " + hex(edit.line) + "]" + lineEnd));
+            const std::size_t end = play.transcript().find(lineEnd + "[line ", start);
 
             Screen screen(60, width);
             screen.feed(play.transcript().substr(start, end - start));
@@ -162,8 +167,9 @@ TEST(LineEditor, DrawsTheLineAgainInPlaceOnceADragHasSettled) {
     ASSERT_TRUE(play.expect("\r\x1b[1A\x1b[J> abcdefghij"));
     play.send("\r");
     ASSERT_TRUE(play.expect("[line 6162636465666768696a]\r\n> "));
-    EXPECT_EQ(play.transcript(),
-              "> abcdefghij\r\x1b[1A\x1b[J> abcdefghij\r\n[line 6162636465666768696a]\r\n> ");
+    EXPECT_EQ(play.transcript(), TITLE_SAVED +
+                                     "> abcdefghij\r\x1b[1A\x1b[J> "
+                                     "abcdefghij\r\n[line 6162636465666768696a]\r\n> ");
     play.send("\r");
     EXPECT_TRUE(exitedWith(play.waitExit(), 0));
 }

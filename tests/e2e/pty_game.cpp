@@ -11,6 +11,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <regex>
 #include <stdexcept>
@@ -166,6 +167,8 @@ PtyGame::PtyGame(const Launch& launch) {
         dup2(launch.pipedOutput ? output[1] : slave_, STDOUT_FILENO);
         dup2(slave_, STDERR_FILENO);
         if (launch.noInput) close(STDIN_FILENO);
+        if (!launch.outputFile.empty())
+            dup2(open(launch.outputFile.c_str(), O_WRONLY), STDOUT_FILENO);
         if (launch.nonBlockingInput) fcntl(STDIN_FILENO, F_SETFL, O_NONBLOCK);
         if (launch.asJob) runJobShell(launch, argv.data(), reports[1], commands[0]);
         execProgram(launch, argv.data());
@@ -207,6 +210,10 @@ void PtyGame::send(std::string_view keys) {
 }
 
 bool PtyGame::readSome(Clock::time_point until) {
+    if (!reading_) {
+        poll(nullptr, 0, remainingMillis(until));
+        return false;
+    }
     const int from = outputFd();
     pollfd watch{from, POLLIN, 0};
     const int ready = poll(&watch, 1, remainingMillis(until));
@@ -339,6 +346,18 @@ void PtyGame::shellWrites(std::string_view text) const {
     writeAll(slave_, text.data(), text.size());
 }
 
+void PtyGame::shellReads() const { tcflush(slave_, TCIFLUSH); }
+
+void PtyGame::stopReading() {
+    reading_ = false;
+    const int filler = open(ptsname(master_), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    check(filler != -1, "open the terminal");
+    const std::string block(4096, '.');
+    while (write(filler, block.data(), block.size()) > 0) {
+    }
+    close(filler);
+}
+
 void PtyGame::signal(int number) const { kill(program_, number); }
 
 void PtyGame::closeInput() {
@@ -395,9 +414,9 @@ char processState(pid_t pid) {
 
 }  // namespace
 
-bool PtyGame::waitAsleep(std::chrono::milliseconds timeout) {
+bool PtyGame::waitState(char state, std::chrono::milliseconds timeout) {
     const auto until = Clock::now() + timeout;
-    while (processState(program_) != 'S') {
+    while (processState(program_) != state) {
         if (Clock::now() >= until) return false;
         readSome(std::min(until, Clock::now() + 1ms));
     }
@@ -417,6 +436,10 @@ bool exitedWith(std::optional<int> status, int code) {
 
 bool killedBy(std::optional<int> status, int number) {
     return status && WIFSIGNALED(*status) && WTERMSIG(*status) == number;
+}
+
+std::string wayOut(bool midLine) {
+    return std::string("\x1b[0m") + (midLine ? "\r\n" : "") + "\x1b[23;0t";
 }
 
 bool leavesByChoiceC(PtyGame& play) {

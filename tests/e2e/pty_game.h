@@ -23,6 +23,7 @@ struct Launch {
     bool pipedInput = false;        // standard input is a pipe the test writes, not the terminal
     bool pipedOutput = false;       // standard output is a pipe the test reads, not the terminal
     bool noInput = false;           // standard input is not open at all
+    std::string outputFile;         // standard output is this file (/dev/full…), if given
     bool nonBlockingInput = false;  // the terminal left non-blocking by whoever shares it
     bool asJob = false;             // a foreground job under a small shell, so Ctrl-Z can stop it
     bool inBackground =
@@ -62,7 +63,9 @@ class PtyGame {
     // Waits until the program sleeps. Once a hurried text is out there are no
     // pauses left, so it then waits for a key: a key sent earlier could be taken
     // by the text, as a key pressed while a page is still being written is.
-    bool waitAsleep(std::chrono::milliseconds timeout = 5s);
+    bool waitAsleep(std::chrono::milliseconds timeout = 5s) { return waitState('S', timeout); }
+    // Waits until the program is stopped, before any shell has seen it.
+    bool waitHalted(std::chrono::milliseconds timeout = 5s) { return waitState('T', timeout); }
 
     // Waits for the program to end, reading its output meanwhile; the wait
     // status, or nothing on timeout.
@@ -79,6 +82,10 @@ class PtyGame {
 
     // Text the shell writes to the terminal while the program is stopped.
     void shellWrites(std::string_view text) const;
+    // The shell reads the keys waiting, as when Enter is pressed at its prompt.
+    void shellReads() const;
+
+    void stopReading();  // the terminal's buffer filled to the brim, and left unread
 
     void signal(int number) const;  // sends a signal to the program
     void closeInput();              // with pipedInput: end of input
@@ -105,6 +112,7 @@ class PtyGame {
     bool readSome(std::chrono::steady_clock::time_point until);  // false on timeout or EOF
     std::optional<Report> nextReport(std::chrono::steady_clock::time_point until);
     std::optional<int> reportedExit(std::chrono::steady_clock::time_point until);
+    bool waitState(char state, std::chrono::milliseconds timeout);  // the scheduler's letter
     int outputFd() const { return outputPipe_ != -1 ? outputPipe_ : master_; }
 
     int master_ = -1;                // our side of the terminal
@@ -116,6 +124,7 @@ class PtyGame {
     pid_t child_ = -1;               // the process we forked (the shell, with asJob)
     pid_t program_ = -1;             // the program itself
     bool reaped_ = false;            // its exit status has been collected
+    bool reading_ = true;            // the terminal reads what the program writes
     termios startMode_{};            // the terminal's mode before the program ran
     std::string transcript_;         // every byte the program wrote so far
     std::vector<Arrival> arrivals_;  // each read of it
@@ -133,6 +142,11 @@ std::size_t setTextEnd(std::string_view text, std::string_view pattern, std::siz
 // Wait statuses: a normal exit with this code, or the end by this signal.
 bool exitedWith(std::optional<int> status, int code);
 bool killedBy(std::optional<int> status, int number);
+
+// A program of the kit's first bytes at a terminal, and every way out's last:
+// attributes reset, a line end if need be, the old title.
+const std::string TITLE_SAVED = "\x1b[22;0t";
+std::string wayOut(bool midLine);
 
 // Chooses C at the title menu (or types it ahead); true when the game then ends
 // with exit code 0.

@@ -176,12 +176,14 @@ std::size_t readInput(char* buffer, std::size_t size) {
     return count;
 }
 
-bool writeOutput(const char* data, std::size_t size) {
-    if (state.outputClosed) return false;
+Written writeOutput(const char* data, std::size_t size) {
+    if (state.outputClosed) return Written::CLOSED;
     state.writes.push_back({state.clock, std::string(data, size)});
     if (state.writes.size() - 1 == state.stalledWrite) state.clock += state.stall;
-    return true;
+    return Written::ALL;
 }
+
+void noteMidLine(bool /*midLine*/) {}
 
 Clock::time_point now() { return Script::toTimePoint(state.clock); }
 
