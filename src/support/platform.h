@@ -75,7 +75,7 @@ Written writeOutput(const char* data, std::size_t size);
 // made, for the ways out to end that line before the shell's prompt. The
 // output layer tells before each write; a signal handler may read it, so a
 // platform keeps it async-signal-safe.
-void noteMidLine(bool midLine);
+void noteMidLine(bool inLine);
 
 // ---- Time and exit ------------------------------------------------------------
 

@@ -112,7 +112,7 @@ Written writeOutput(const char* data, std::size_t size) {
 }
 
 // The page's terminal is never handed to anyone else: no line to end for a shell.
-void noteMidLine(bool /*midLine*/) {}
+void noteMidLine(bool /*inLine*/) {}
 
 // ---- Time and exit ------------------------------------------------------------
 

@@ -401,7 +401,7 @@ Written writeOutput(const char* data, std::size_t size) {
 }
 
 // The console's way out writes no line end of its own.
-void noteMidLine(bool /*midLine*/) {}
+void noteMidLine(bool /*inLine*/) {}
 
 // ---- Time and exit ------------------------------------------------------------
 

@@ -183,7 +183,7 @@ Written writeOutput(const char* data, std::size_t size) {
     return Written::ALL;
 }
 
-void noteMidLine(bool /*midLine*/) {}
+void noteMidLine(bool /*inLine*/) {}
 
 Clock::time_point now() { return Script::toTimePoint(state.clock); }
 
