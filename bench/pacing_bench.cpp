@@ -12,7 +12,11 @@
 // `pacing_bench hurry` (or pacing, waiting, page) runs one part.
 #include <fcntl.h>
 #include <poll.h>
+#if __has_include(<pty.h>)
 #include <pty.h>
+#else
+#include <util.h>  // forkpty on macOS and the BSDs
+#endif
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>

@@ -1,15 +1,5 @@
-# Cross build for macOS with zig, which brings clang, the macOS C library headers
-# and libc++, so no Apple SDK is needed (npm ci installs it into node_modules).
-# The preset names the processor in CMAKE_CXX_COMPILER_TARGET.
+# Cross build for macOS with zig: the macOS C library headers and libc++ come
+# with it. Its linker gives every binary an ad-hoc code signature, which an
+# Apple silicon Mac requires before it runs one.
 set(CMAKE_SYSTEM_NAME Darwin)
-set(CMAKE_CXX_COMPILER "${CMAKE_CURRENT_LIST_DIR}/zig/c++")
-set(CMAKE_AR "${CMAKE_CURRENT_LIST_DIR}/zig/ar")
-set(CMAKE_RANLIB "${CMAKE_CURRENT_LIST_DIR}/zig/ranlib")
-# Nothing of this machine's own libraries or packages: fmt comes header-only.
-set(CMAKE_FIND_ROOT_PATH "${CMAKE_CURRENT_LIST_DIR}/zig")
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-# Both Mac processors are 64-bit; CMake cannot read it off a Mach-O test object.
-set(CMAKE_SIZEOF_VOID_P 8)
+include("${CMAKE_CURRENT_LIST_DIR}/zig.cmake")

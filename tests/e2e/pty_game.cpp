@@ -2,7 +2,11 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#if __has_include(<pty.h>)
 #include <pty.h>
+#else
+#include <util.h>  // openpty and forkpty on macOS and the BSDs
+#endif
 #include <signal.h>  // NOLINT(modernize-deprecated-headers): POSIX sigaction and kill
 #include <sys/ioctl.h>
 #include <sys/resource.h>
@@ -127,7 +131,11 @@ void continueJob(pid_t job, int commands, bool stopped, const termios* usual) {
     }
 }
 
-void makePipe(int ends[2]) { check(pipe2(ends, O_CLOEXEC) == 0, "pipe2"); }
+// pipe2 is Linux's; no thread forks while a pipe is being made, so two steps do.
+void makePipe(int ends[2]) {
+    check(pipe(ends) == 0, "pipe");
+    for (int i = 0; i < 2; ++i) check(fcntl(ends[i], F_SETFD, FD_CLOEXEC) == 0, "fcntl");
+}
 
 }  // namespace
 
@@ -395,12 +403,23 @@ bool PtyGame::waitForMode(bool (*test)(const termios&), std::chrono::millisecond
 
 namespace {
 
+// The state letter as ps shows it, where there is no /proc (macOS).
+char processStateByPs(pid_t pid) {
+    char command[64];
+    std::snprintf(command, sizeof command, "ps -o state= -p %d", static_cast<int>(pid));
+    FILE* ps = popen(command, "r");
+    if (ps == nullptr) return '?';
+    const int state = std::fgetc(ps);
+    pclose(ps);
+    return state == EOF ? '?' : static_cast<char>(state);
+}
+
 // The scheduler's state letter of a process: R running, S sleeping, T stopped…
 char processState(pid_t pid) {
     char path[64];
     std::snprintf(path, sizeof path, "/proc/%d/stat", static_cast<int>(pid));
     FILE* stat = std::fopen(path, "r");
-    if (stat == nullptr) return '?';
+    if (stat == nullptr) return processStateByPs(pid);
     char state = '?';
     // "pid (name) state …": the name may hold spaces, so look past its last ')'.
     char line[512];
