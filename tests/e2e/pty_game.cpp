@@ -487,8 +487,11 @@ bool inKeyMode(const termios& mode) {
 
 std::string describeMode(const termios& mode) {
     char text[160];
-    std::snprintf(text, sizeof text, "iflag %#o oflag %#o cflag %#o lflag %#o vmin %d vtime %d",
-                  mode.c_iflag, mode.c_oflag, mode.c_cflag, mode.c_lflag, mode.c_cc[VMIN],
-                  mode.c_cc[VTIME]);
+    // tcflag_t is an unsigned int on Linux and an unsigned long on macOS.
+    std::snprintf(text, sizeof text, "iflag %#lo oflag %#lo cflag %#lo lflag %#lo vmin %d vtime %d",
+                  static_cast<unsigned long>(mode.c_iflag),
+                  static_cast<unsigned long>(mode.c_oflag),
+                  static_cast<unsigned long>(mode.c_cflag),
+                  static_cast<unsigned long>(mode.c_lflag), mode.c_cc[VMIN], mode.c_cc[VTIME]);
     return text;
 }
