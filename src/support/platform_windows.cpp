@@ -50,7 +50,12 @@ Source inputSource() {
     return source;
 }
 
-bool writeAll(const char* data, std::size_t size) {
+// Ctrl-C is handled on a thread of its own while the game goes on writing: the
+// handler takes the output, and after its reset the game's thread writes nothing more.
+SRWLOCK writing = SRWLOCK_INIT;
+volatile LONG leaving = 0;  // the handler has begun the way out
+
+bool writeBytes(const char* data, std::size_t size) {
     const HANDLE output = outputHandle();
     while (size > 0) {
         DWORD written = 0;
@@ -60,6 +65,17 @@ bool writeAll(const char* data, std::size_t size) {
         size -= written;
     }
     return true;
+}
+
+bool writeAll(const char* data, std::size_t size) {
+    AcquireSRWLockExclusive(&writing);
+    if (leaving != 0) {
+        ReleaseSRWLockExclusive(&writing);
+        Sleep(INFINITE);  // Windows ends the process once the handler returns
+    }
+    const bool written = writeBytes(data, size);
+    ReleaseSRWLockExclusive(&writing);
+    return written;
 }
 
 // Idempotent; also from the console's handler thread, on its way out.
@@ -76,7 +92,11 @@ void restoreConsole() {
 // console restored, then Windows ends us.
 BOOL WINAPI onConsoleEvent(DWORD /*event*/) {
     static constexpr char reset[] = "\033[0m";
-    if (haveOutputMode) writeAll(reset, sizeof reset - 1);
+    InterlockedExchange(&leaving, 1);
+    // A write stuck on a console that stopped reading holds the output: wait a
+    // little for it, never for good. It is kept: nothing follows the reset.
+    for (int tries = 0; tries < 50 && TryAcquireSRWLockExclusive(&writing) == 0; ++tries) Sleep(4);
+    if (haveOutputMode) writeBytes(reset, sizeof reset - 1);
     restoreConsole();
     return FALSE;
 }
@@ -323,9 +343,11 @@ void prepareConsole() {
     // Keys are read as events, so the console's own line editing and echo are
     // not wanted: with line input on, a console host takes Ctrl+S and Pause as
     // "hold output". Ctrl-C still reaches the handler below, not the keys.
-    constexpr DWORD lineAndEcho = ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT;
+    // VT input off too: a console left with it on by another program would send
+    // an arrow as ESC, [ and A, three keys, not the key event read here.
+    constexpr DWORD notWanted = ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT | 0x0200;  // 0x0200: VT input
     if (haveInputMode)
-        SetConsoleMode(inputHandle(), (savedInputMode | ENABLE_PROCESSED_INPUT) & ~lineAndEcho);
+        SetConsoleMode(inputHandle(), (savedInputMode | ENABLE_PROCESSED_INPUT) & ~notWanted);
     SetConsoleCtrlHandler(onConsoleEvent, TRUE);
     std::atexit(restoreAtExit);
 }
@@ -334,7 +356,9 @@ void enableVirtualTerminal() {
     const HANDLE output = outputHandle();
     DWORD mode = 0;
     GetConsoleMode(output, &mode);
-    SetConsoleMode(output, mode | ENABLE_PROCESSED_OUTPUT | 0x0004);  // 0x0004: VT processing
+    // 0x0004: VT processing. 0x0008 (no return on a line feed) cleared: the game
+    // ends its lines with a bare line feed, which must go back to the first column.
+    SetConsoleMode(output, (mode | ENABLE_PROCESSED_OUTPUT | 0x0004) & ~DWORD{0x0008});
 }
 
 bool inputIsTerminal() { return inputSource() == Source::CONSOLE; }
