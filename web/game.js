@@ -15,7 +15,8 @@ const WIDEST_LAID_OUT = 46; // the base menu's tabbed options: never fewer colum
 const SMALLEST_FONT = 15; // CSS px: readable on a phone
 const LARGEST_FONT = 24;
 const ENOUGH_ROWS = 16; // a low window takes a smaller font for these, down to the smallest
-const CRAMPED_ROWS = 3; // fewer, and the page's notes leave the terminal their room
+const CRAMPED_ROWS = 3; // fewer with a phone's keyboard open, and the page's notes leave the terminal their room
+const KEYBOARD_LEAST = 120; // CSS px: the visual viewport grown back by this much, a phone's keyboard closed
 const TAP_SLOP = 10; // px a finger may move and still tap
 const GLIDE_DECAY = 0.92; // of a swipe's speed kept each 16 ms after the finger leaves
 const GLIDE_FASTEST = 4; // px per ms
@@ -58,7 +59,7 @@ terminal.onTitleChange((title) => {
 document.querySelector('meta[name="theme-color"]').content = pageStyle("--background");
 // For whoever wants to read the screen as the player sees it.
 window.terminal = terminal;
-const reader = newReader(terminal);
+const reader = newReader(terminal, () => playing?.awaitsKey() === true);
 
 // A page key is typed exactly: no capitals, corrections or completions.
 for (const [name, value] of [
@@ -117,17 +118,21 @@ function rowsThatFit(room) {
 }
 
 // With a phone's keyboard open, only the part of the page above it is seen:
-// the page takes that height, and where that leaves less than a few rows the
-// page's switch and notes give their room to the terminal. While a line is
-// typed the cursor's row is shown, whatever was being read back.
+// the page takes that height, and where that leaves less than a few rows
+// while a game is played the page's switch and notes give their room to the
+// terminal. A small window without a keyboard keeps them, so a new game can
+// always be had. While a line is typed the cursor's row is shown, whatever
+// was being read back.
 function fitToWhatIsSeen() {
   const seen = window.visualViewport;
   const root = document.documentElement;
   if (seen) root.style.setProperty("--seen-height", `${seen.height}px`);
+  if (seen) keyboardClosedBy(seen);
   root.classList.remove("cramped");
   window.scrollTo(0, 0);
   fit();
-  if (document.getElementById("terminal").clientHeight < CRAMPED_ROWS * cell().height) {
+  const room = document.getElementById("terminal").clientHeight;
+  if (typingOn && playing !== null && room < CRAMPED_ROWS * cell().height) {
     root.classList.add("cramped");
     fit();
   }
@@ -174,16 +179,29 @@ function newKeyQueue() {
 }
 
 // One console for one game: its keys, its decoder, the wait it is in.
-function newConsole(onEnd) {
+// onAnswered: a key taken where the game waited for one moved it on to a
+// new line or screen, as a key that answers a prompt does; a key typed into
+// a line never does before Enter.
+function newConsole(onEnd, onAnswered) {
   const keys = newKeyQueue();
   const encoder = new TextEncoder();
   const decoder = new TextDecoder("utf-8");
   let wake = null; // ends the game's wait, when it is waiting
+  let awaitingKey = false; // the game waits for a key, with no deadline
+  let answering = false; // a key was taken at such a wait, and the game has not waited again
 
   return {
     // The game writes whole characters and escape sequences only.
     write(bytes) {
-      terminal.write(decoder.decode(bytes));
+      const text = decoder.decode(bytes);
+      terminal.write(text);
+      if (answering && (text.includes("\n") || text.includes("\x1b[2J"))) {
+        answering = false;
+        onAnswered();
+      }
+    },
+    awaitsKey() {
+      return awaitingKey;
     },
     keysWaiting() {
       return keys.length;
@@ -194,13 +212,21 @@ function newConsole(onEnd) {
     // Resolves 1 when a key is waiting, 2 when the terminal changes size, 0
     // when the milliseconds run out first; with -1 only a key or a change.
     waitForKey(milliseconds) {
-      if (keys.length > 0) return Promise.resolve(1);
-      if (milliseconds < 0) reader.waiting();
+      const forKey = milliseconds < 0;
+      if (forKey) answering = false;
+      if (keys.length > 0) {
+        answering ||= forKey;
+        return Promise.resolve(1);
+      }
+      awaitingKey = forKey;
+      if (forKey) reader.waiting();
       return new Promise((resolve) => {
-        const timer = milliseconds >= 0 ? setTimeout(() => end(0), milliseconds) : null;
+        const timer = forKey ? null : setTimeout(() => end(0), milliseconds);
         function end(result) {
           clearTimeout(timer);
           wake = null;
+          awaitingKey = false;
+          answering ||= forKey && result === 1;
           resolve(result);
         }
         wake = end;
@@ -247,8 +273,10 @@ function sayHowToHurry() {
 
 function ended() {
   playing = null;
+  stopTyping();
   say("本局游戏已结束。");
   document.getElementById("again").hidden = false;
+  fitToWhatIsSeen(); // the notes and 开始新游戏 back, were they given up to a keyboard
 }
 
 // Nothing of the game could be had: the page says so rather than stay blank,
@@ -264,7 +292,7 @@ function start() {
   terminal.reset();
   if (typeof createGame !== "function") return failed();
   say("正在载入游戏……");
-  const game = newConsole(ended);
+  const game = newConsole(ended, stopTyping);
   playing = game;
   // A new instance each time: nothing of the last game carries over.
   createGame({ page: game, onAbort: failed }).then(
@@ -298,6 +326,19 @@ function focusControls() {
   const again = document.getElementById("again");
   (again.hidden ? document.querySelector("#keys button") : again).focus();
 }
+
+// Text that reaches the terminal's input as a whole (a phone keyboard's word,
+// a suggestion, voice typing, an emoji panel) is an input event with no key
+// pressed. The terminal sends it on only while its screen reader mode is
+// off; with it on, the page sends it.
+let keyHeld = false; // a key is down: what it inserts the terminal has sent
+window.addEventListener("keydown", () => (keyHeld = true), true);
+window.addEventListener("keyup", () => (keyHeld = false), true);
+terminal.textarea.addEventListener("input", (event) => {
+  const whole = event.inputType === "insertText" && event.data && !(event.composed && keyHeld);
+  if (whole && terminal.options.screenReaderMode) terminal.input(event.data, true);
+});
+
 terminal.onResize(() => {
   if (playing !== null) playing.resized();
 });
@@ -345,6 +386,7 @@ let typingOn = false; // the player asked for the phone's keyboard
 
 function typing(on) {
   typingOn = on;
+  lowest = null;
   terminal.textarea.inputMode = on || !coarse.matches ? "text" : "none";
   keyboardKey.setAttribute("aria-pressed", String(on));
 }
@@ -368,6 +410,19 @@ terminal.textarea.addEventListener("blur", () => {
   if (document.hasFocus()) typing(false);
 });
 coarse.addEventListener("change", () => typing(false));
+
+// A phone closes its keyboard itself too (a back key, a swipe), with the
+// input still focused: the visual viewport grows back by a keyboard's height
+// at the same width, and typing ends.
+let lowest = null; // the lowest visual viewport at this width while typing
+function keyboardClosedBy(seen) {
+  if (!typingOn || lowest === null || lowest.width !== seen.width) {
+    lowest = { width: seen.width, height: seen.height };
+    return;
+  }
+  lowest.height = Math.min(lowest.height, seen.height);
+  if (seen.height >= lowest.height + KEYBOARD_LEAST) typing(false);
+}
 typing(false);
 
 // ---- Taps and swipes on the text -----------------------------------------------
@@ -445,10 +500,14 @@ terminal.element.addEventListener("touchend", (event) => event.preventDefault(),
 
 // ---- Reading the screen aloud --------------------------------------------------
 
-document.getElementById("reader").addEventListener("change", (event) => {
-  reader.switch(event.target.checked);
+const readerBox = document.getElementById("reader");
+readerBox.addEventListener("change", () => {
+  reader.switch(readerBox.checked);
   terminal.focus(); // and the keys go on to the game
 });
+// A reload may find the box still ticked (browsers keep a form's state):
+// the reader comes on with it.
+if (readerBox.checked) reader.switch(true);
 
 // ---- Offline -------------------------------------------------------------------
 

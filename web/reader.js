@@ -52,7 +52,8 @@ function commonPrefix(a, b) {
   return length;
 }
 
-function newReader(terminal) {
+// awaitsKey: whether the game waits for a key now.
+function newReader(terminal, awaitsKey) {
   const region = newSpokenRegion();
   let on = false;
   let said = ""; // what of the cursor's line has been said
@@ -89,8 +90,28 @@ function newReader(terminal) {
     return text.slice(start).trim();
   }
 
+  // Lines finished in the batch of writes the terminal is parsing: they are
+  // said once it has parsed it, and not at all if the batch clears them from
+  // the screen first, as nobody saw them.
+  let unread = [];
+  let firstLine = 0; // the cursor's line when the batch began
+
   function finished(line) {
-    say(unsaid(lineEndingAt(terminal, line)));
+    unread.push(unsaid(lineEndingAt(terminal, line)));
+    said = "";
+    typed = "";
+  }
+
+  function sayUnread() {
+    for (const text of unread) say(text);
+    unread = [];
+    firstLine = cursorLine();
+  }
+
+  // The unfinished line is said only if it stood on screen before this batch.
+  function cleared() {
+    unread = [];
+    if (cursorLine() === firstLine) finished(cursorLine());
     said = "";
     typed = "";
   }
@@ -98,6 +119,7 @@ function newReader(terminal) {
   // Keys typed while the game was busy are echoed later: they are taken from
   // the keys as their echo is seen.
   function waiting() {
+    sayUnread();
     const text = lineEndingAt(terminal, cursorLine());
     const added = text.startsWith(said) ? text.slice(said.length).trim() : null;
     const echo = added === null ? -1 : typed.indexOf(added);
@@ -109,23 +131,30 @@ function newReader(terminal) {
   terminal.onLineFeed(() => {
     if (on) finished(cursorLine() - 1);
   });
-  // A cleared screen: the line that stood unfinished goes first.
+  // A cleared screen: the line that stood unfinished goes first, if it was seen.
   terminal.parser.registerCsiHandler({ final: "J" }, (params) => {
-    if (on && params[0] >= 2) finished(cursorLine());
+    if (on && params[0] >= 2) cleared();
     return false;
+  });
+  terminal.onWriteParsed(() => {
+    if (on) sayUnread();
   });
   terminal.onData((keys) => {
     if (on) typed += keys;
   });
 
-  // Whatever the screen shows now, when the reader comes on in the middle of a game.
+  // The finished lines the screen shows now, when the reader comes on in the
+  // middle of a game; the cursor's line too if the game waits at it, else it
+  // is said whole once finished.
   function sayScreen() {
     say(SAID_ON);
     const buffer = terminal.buffer.active;
     for (let y = buffer.baseY; y < cursorLine(); ++y)
       if (!buffer.getLine(y + 1)?.isWrapped) say(lineEndingAt(terminal, y));
     said = "";
-    waiting();
+    unread = [];
+    firstLine = cursorLine();
+    if (awaitsKey()) waiting();
   }
 
   return {

@@ -28,7 +28,8 @@ const TYPES = {
   ".txt": "text/plain; charset=utf-8",
 };
 
-// What a spoiled site lacks: its game's WebAssembly, or one of its scripts; or
+// What a spoiled site lacks: its game's WebAssembly, one of its scripts or its
+// terminal's style sheet; or
 // it has WebAssembly or a script that is not, or WebAssembly that comes
 // slowly; or it is a newer build, whose service worker has another version.
 const SPOILS = {
@@ -38,6 +39,7 @@ const SPOILS = {
   "no terminal": { file: "/xterm.js", body: null },
   "broken widths": { file: "/widths.js", body: Buffer.from("this is not (a script") },
   "no page script": { file: "/game.js", body: null },
+  "no terminal style": { file: "/xterm.css", body: null },
   slow: { file: "/huanglang.wasm", delay: 1500 },
   "new build": { file: "/sw.js", edit: (text) => text.replace(/const VERSION = "/, "$&next-") },
 };
