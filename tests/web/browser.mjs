@@ -28,8 +28,7 @@ const TYPES = {
   ".txt": "text/plain; charset=utf-8",
 };
 
-// What a spoiled site lacks: its game's WebAssembly, one of its scripts or its
-// terminal's style sheet; or
+// What a spoiled site lacks: its game's WebAssembly, a script or a style sheet; or
 // it has WebAssembly or a script that is not, or WebAssembly that comes
 // slowly; or it is a newer build, whose service worker has another version.
 const SPOILS = {

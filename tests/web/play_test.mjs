@@ -245,9 +245,7 @@ play(
       english: document.body.textContent.includes("Too much output"),
     }));
     assert.deepEqual(page, { live: ["spoken"], english: false });
-    // Reloaded, the box and the reader agree: Firefox keeps the box ticked,
-    // and then the lines the game writes and clears at once before its menu
-    // are not said.
+    // Reloaded, box and reader agree; Firefox keeps the box, and the lines cleared unseen go unsaid.
     await p.page.raw.reload();
     assert.ok(await p.waitFor(menuShown));
     const kept = engine === "firefox";
@@ -474,16 +472,17 @@ play("a game that cannot be loaded says so, and that it is loading while it load
       server.spoil(null);
     }
   }
-  for (const trouble of ["slow", "no terminal style"]) {
-    server.spoil(trouble);
-    try {
-      await p.page.goto(server.url);
-      if (trouble === "slow") assert.equal(await p.page.evaluate(status), "正在载入游戏……");
-      assert.ok(await p.waitFor(menuShown, undefined, 10000));
-      assert.doesNotMatch(await p.page.evaluate(status), /未能载入/);
-    } finally {
-      server.spoil(null);
-    }
+  server.spoil("slow");
+  try {
+    await p.page.goto(server.url);
+    assert.equal(await p.page.evaluate(status), "正在载入游戏……");
+    assert.ok(await p.waitFor(menuShown, undefined, 10000));
+    server.spoil("no terminal style"); // a plainer page, but the game plays: no failure claimed
+    await p.page.goto(server.url);
+    assert.ok(await p.waitFor(menuShown, undefined, 10000));
+    assert.doesNotMatch(await p.page.evaluate(status), /未能载入/);
+  } finally {
+    server.spoil(null);
   }
 });
 
