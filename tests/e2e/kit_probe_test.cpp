@@ -129,7 +129,7 @@ TEST(LineEditor, KeepsTheScreenEqualToTheLineAtAnyWidth) {
             SCOPED_TRACE(edit.keys);
             play.send(edit.keys + "\r");
             const std::string lineEnd = piped ? "\n" : "\r\n";
-            ASSERT_TRUE(play.expect(lineEnd + "[line " + hex(edit.line) + "]" += lineEnd));
+            ASSERT_TRUE(play.expect(lineEnd + "[line " + hex(edit.line) + "]" + lineEnd));
             const std::size_t end = play.transcript().find(lineEnd + "[line ", start);
 
             Screen screen(60, width);
