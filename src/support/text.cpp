@@ -131,8 +131,9 @@ int parameter(std::string_view parameters, int index) {
 
 Role roleOf(char32_t code) {
     // Those that never end a row, those that never begin one, and those that
-    // join the letters on both sides into one word.
-    static constexpr std::u32string_view OPENING = U"（【「『〈《“‘〔〖([{#";
+    // join the letters on both sides into one word. A footnote's mark [^1] is
+    // kept whole: its caret never ends a row either.
+    static constexpr std::u32string_view OPENING = U"（【「『〈《“‘〔〖([{#^";
     static constexpr std::u32string_view CLOSING = U"）】」』〉》”’〕〗、，。；：？！)]},;?!%";
     static constexpr std::u32string_view JOINING = U"-./_:'";
     if (code == U' ') return Role::SPACE;
