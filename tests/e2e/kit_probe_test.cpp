@@ -129,7 +129,12 @@ TEST(LineEditor, KeepsTheScreenEqualToTheLineAtAnyWidth) {
             SCOPED_TRACE(edit.keys);
             play.send(edit.keys + "\r");
             const std::string lineEnd = piped ? "\n" : "\r\n";
-            ASSERT_TRUE(play.expect(lineEnd + "[line " + hex(edit.line) + "]" + lineEnd));
+            const std::string report = std::string(lineEnd)
+                                           .append("[line ")
+                                           .append(hex(edit.line))
+                                           .append("]")
+                                           .append(lineEnd);
+            ASSERT_TRUE(play.expect(report));
             const std::size_t end = play.transcript().find(lineEnd + "[line ", start);
 
             Screen screen(60, width);
